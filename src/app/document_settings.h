@@ -39,9 +39,16 @@ public:
 private:
     bool EnsureLoaded();
     bool Flush();
+    struct FileStamp {
+        bool exists = false;
+        unsigned long inode = 0;
+        long size = 0, seconds = 0, nanoseconds = 0;
+        bool operator==(const FileStamp&) const = default;
+    };
     std::string path_;
     std::string section_;
     ProfileDocument document_;
+    FileStamp stamp_;
     bool loaded_ = false;
     bool batch_ = false;
     bool dirty_ = false;

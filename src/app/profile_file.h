@@ -29,6 +29,7 @@ public:
     std::string Get(std::string_view section, std::string_view key, std::string_view fallback = {}) const;
     // Leading decimal digits (with an optional sign); fallback when missing or none.
     long GetInt(std::string_view section, std::string_view key, long fallback = 0) const;
+    // Writes key=value; a CR or LF inside the value is written as a blank.
     void Set(std::string_view section, std::string_view key, std::string_view value);
     void RemoveKey(std::string_view section, std::string_view key);
     // Removes every line of the section but its header; creates the section when missing.

@@ -58,8 +58,9 @@ public:
     virtual bool ChooseFolder(std::string_view title, std::string& folder) = 0;
 };
 
-// The unattended run's interface: no window, no wait. Message boxes answer
-// with their default button (OK, Yes, Retry -> Cancel) and are otherwise dropped.
+// The unattended run's interface: no window, no wait. A message box is
+// answered OK when that is its only button; otherwise No or Cancel, so nothing
+// is ever confirmed on behalf of an absent person.
 class SilentUserInterface : public UserInterface {
 public:
     bool Interactive() const override { return false; }

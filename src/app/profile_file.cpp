@@ -1,0 +1,260 @@
+#include "app/profile_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/text_helpers.h"
+
+namespace korvane {
+namespace {
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// "[name]" -> name; false for any other line.
+bool SectionHeader(std::string_view line, std::string_view& name) {
+    line = Trim(line);
+    if (line.size() < 2 || line.front() != '[') return false;
+    const std::size_t close = line.find(']');
+    if (close == std::string_view::npos) return false;
+    name = Trim(line.substr(1, close - 1));
+    return true;
+}
+
+// "key=value" -> key; false for a line without "=".
+bool KeyOf(std::string_view line, std::string_view& key, std::string_view* value = nullptr) {
+    const std::size_t equals = line.find('=');
+    if (equals == std::string_view::npos) return false;
+    key = Trim(line.substr(0, equals));
+    if (value != nullptr) *value = Trim(line.substr(equals + 1));
+    return true;
+}
+
+long LeadingInteger(std::string_view text, long fallback) {
+    text = Trim(text);
+    if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+    long value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ptr == text.data()) return fallback;
+    if (result.ec == std::errc::result_out_of_range) return fallback;
+    return value;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+void ProfileDocument::Parse(std::string_view text) {
+    lines_.clear();
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = pos;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
+        Line line{std::string(text.substr(pos, end - pos)), {}};
+        if (end < text.size()) {
+            const std::size_t end_length = (text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1;
+            line.end = std::string(text.substr(end, end_length));
+            end += end_length;
+        }
+        lines_.push_back(std::move(line));
+        pos = end;
+    }
+}
+
+std::string ProfileDocument::Text() const {
+    std::string text;
+    for (const auto& line : lines_) {
+        text += line.text;
+        text += line.end;
+    }
+    return text;
+}
+
+bool ProfileDocument::Load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        lines_.clear();
+        struct stat info {};
+        return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (in.bad()) return false;
+    Parse(text.str());
+    return true;
+}
+
+bool ProfileDocument::Save(const std::string& path) const {
+    const std::string temp = path + ".~tmp" + std::to_string(::getpid());
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    struct stat original {};
+    if (::stat(path.c_str(), &original) == 0) ::fchmod(fd, original.st_mode & 07777);
+    const bool written = WriteAll(fd, Text()) && ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+long ProfileDocument::FindSection(std::string_view section) const {
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
+        std::string_view name;
+        if (SectionHeader(lines_[i].text, name) && EqualsNoCase(name, Trim(section))) return static_cast<long>(i);
+    }
+    return -1;
+}
+
+long ProfileDocument::SectionEnd(long header) const {
+    std::size_t i = static_cast<std::size_t>(header) + 1;
+    std::string_view name;
+    while (i < lines_.size() && !SectionHeader(lines_[i].text, name)) ++i;
+    return static_cast<long>(i);
+}
+
+long ProfileDocument::FindKey(long header, std::string_view key) const {
+    const long end = SectionEnd(header);
+    for (long i = header + 1; i < end; ++i) {
+        std::string_view name;
+        if (KeyOf(lines_[static_cast<std::size_t>(i)].text, name) && EqualsNoCase(name, Trim(key))) return i;
+    }
+    return -1;
+}
+
+bool ProfileDocument::HasSection(std::string_view section) const { return FindSection(section) >= 0; }
+
+bool ProfileDocument::HasKey(std::string_view section, std::string_view key) const {
+    const long header = FindSection(section);
+    return header >= 0 && FindKey(header, key) >= 0;
+}
+
+std::string ProfileDocument::Get(std::string_view section, std::string_view key, std::string_view fallback) const {
+    const long header = FindSection(section);
+    const long line = header < 0 ? -1 : FindKey(header, key);
+    if (line < 0) return std::string(fallback);
+    std::string_view name, value;
+    KeyOf(lines_[static_cast<std::size_t>(line)].text, name, &value);
+    return std::string(value);
+}
+
+long ProfileDocument::GetInt(std::string_view section, std::string_view key, long fallback) const {
+    if (!HasKey(section, key)) return fallback;
+    return LeadingInteger(Get(section, key), fallback);
+}
+
+void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+    std::string text = std::string(Trim(key)) + "=" + std::string(value);
+    // A line break inside a value would split it into lines of its own.
+    for (char& c : text) {
+        if (c == '\r' || c == '\n') c = ' ';
+    }
+    long header = FindSection(section);
+    if (header < 0) {
+        if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
+        lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
+        lines_.push_back({std::move(text), "\r\n"});
+        return;
+    }
+    const long line = FindKey(header, key);
+    if (line >= 0) {
+        lines_[static_cast<std::size_t>(line)].text = std::move(text);
+        return;
+    }
+    // After the section's last non-blank line, as the platform's profile functions do.
+    long insert = SectionEnd(header);
+    while (insert - 1 > header && Trim(lines_[static_cast<std::size_t>(insert - 1)].text).empty()) --insert;
+    auto& before = lines_[static_cast<std::size_t>(insert - 1)];
+    if (before.end.empty()) before.end = "\r\n";
+    lines_.insert(lines_.begin() + insert, Line{std::move(text), "\r\n"});
+}
+
+void ProfileDocument::RemoveKey(std::string_view section, std::string_view key) {
+    const long header = FindSection(section);
+    const long line = header < 0 ? -1 : FindKey(header, key);
+    if (line >= 0) lines_.erase(lines_.begin() + line);
+}
+
+void ProfileDocument::ClearSection(std::string_view section) {
+    const long header = FindSection(section);
+    if (header < 0) {
+        if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
+        lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
+        return;
+    }
+    lines_.erase(lines_.begin() + header + 1, lines_.begin() + SectionEnd(header));
+    if (lines_[static_cast<std::size_t>(header)].end.empty()) lines_[static_cast<std::size_t>(header)].end = "\r\n";
+}
+
+void ProfileDocument::RemoveSection(std::string_view section) {
+    const long header = FindSection(section);
+    if (header >= 0) lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
+}
+
+std::vector<std::string> ProfileDocument::SectionNames() const {
+    std::vector<std::string> names;
+    for (const auto& line : lines_) {
+        std::string_view name;
+        if (SectionHeader(line.text, name)) names.emplace_back(name);
+    }
+    return names;
+}
+
+std::vector<std::string> ProfileDocument::KeysOf(std::string_view section) const {
+    std::vector<std::string> keys;
+    const long header = FindSection(section);
+    if (header < 0) return keys;
+    const long end = SectionEnd(header);
+    for (long i = header + 1; i < end; ++i) {
+        std::string_view key;
+        if (KeyOf(lines_[static_cast<std::size_t>(i)].text, key)) keys.emplace_back(key);
+    }
+    return keys;
+}
+
+std::string ReadProfileString(const std::string& path, std::string_view section, std::string_view key,
+                              std::string_view fallback, std::size_t max_length) {
+    ProfileDocument document;
+    std::string value = document.Load(path) ? document.Get(section, key, fallback) : std::string(fallback);
+    if (max_length > 0 && value.size() > max_length) value.resize(max_length);
+    return value;
+}
+
+long ReadProfileInt(const std::string& path, std::string_view section, std::string_view key, long fallback) {
+    ProfileDocument document;
+    return document.Load(path) ? document.GetInt(section, key, fallback) : fallback;
+}
+
+bool WriteProfileString(const std::string& path, std::string_view section, std::string_view key,
+                        std::string_view value) {
+    ProfileDocument document;
+    if (!document.Load(path)) return false;
+    document.Set(section, key, value);
+    return document.Save(path);
+}
+
+bool WriteProfileInt(const std::string& path, std::string_view section, std::string_view key, long value) {
+    return WriteProfileString(path, section, key, std::to_string(value));
+}
+
+}  // namespace korvane
