@@ -50,6 +50,18 @@ long LeadingInteger(std::string_view text, long fallback) {
     return value;
 }
 
+std::string Fold(std::string_view text) {
+    std::string out(Trim(text));
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return out;
+}
+
+std::string KeyIndexName(std::string_view section, std::string_view key) {
+    return Fold(section) + '\0' + Fold(key);
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -65,6 +77,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 
 void ProfileDocument::Parse(std::string_view text) {
     lines_.clear();
+    Invalidate();
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = pos;
@@ -93,6 +106,7 @@ bool ProfileDocument::Load(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         lines_.clear();
+        Invalidate();
         struct stat info {};
         return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
     }
@@ -118,12 +132,32 @@ bool ProfileDocument::Save(const std::string& path) const {
     return true;
 }
 
-long ProfileDocument::FindSection(std::string_view section) const {
+void ProfileDocument::BuildIndex() const {
+    section_index_.clear();
+    key_index_.clear();
+    last_header_ = -1;
+    std::string current;
+    bool first_occurrence = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         std::string_view name;
-        if (SectionHeader(lines_[i].text, name) && EqualsNoCase(name, Trim(section))) return static_cast<long>(i);
+        if (SectionHeader(lines_[i].text, name)) {
+            current = Fold(name);
+            first_occurrence = section_index_.emplace(current, static_cast<long>(i)).second;
+            last_header_ = static_cast<long>(i);
+            continue;
+        }
+        std::string_view key;
+        if (first_occurrence && KeyOf(lines_[i].text, key)) {
+            key_index_.emplace(current + '\0' + Fold(key), static_cast<long>(i));
+        }
     }
-    return -1;
+    indexed_ = true;
+}
+
+long ProfileDocument::FindSection(std::string_view section) const {
+    if (!indexed_) BuildIndex();
+    const auto found = section_index_.find(Fold(section));
+    return found == section_index_.end() ? -1 : found->second;
 }
 
 long ProfileDocument::SectionEnd(long header) const {
@@ -134,12 +168,11 @@ long ProfileDocument::SectionEnd(long header) const {
 }
 
 long ProfileDocument::FindKey(long header, std::string_view key) const {
-    const long end = SectionEnd(header);
-    for (long i = header + 1; i < end; ++i) {
-        std::string_view name;
-        if (KeyOf(lines_[static_cast<std::size_t>(i)].text, name) && EqualsNoCase(name, Trim(key))) return i;
-    }
-    return -1;
+    if (!indexed_) BuildIndex();
+    std::string_view section;
+    SectionHeader(lines_[static_cast<std::size_t>(header)].text, section);
+    const auto found = key_index_.find(KeyIndexName(section, key));
+    return found == key_index_.end() ? -1 : found->second;
 }
 
 bool ProfileDocument::HasSection(std::string_view section) const { return FindSection(section) >= 0; }
@@ -169,11 +202,15 @@ void ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     for (char& c : text) {
         if (c == '\r' || c == '\n') c = ' ';
     }
-    long header = FindSection(section);
+    const long header = FindSection(section);
     if (header < 0) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
         lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
         lines_.push_back({std::move(text), "\r\n"});
+        const long new_header = static_cast<long>(lines_.size()) - 2;
+        section_index_.emplace(Fold(section), new_header);
+        key_index_.emplace(KeyIndexName(section, key), new_header + 1);
+        last_header_ = new_header;
         return;
     }
     const long line = FindKey(header, key);
@@ -182,17 +219,24 @@ void ProfileDocument::Set(std::string_view section, std::string_view key, std::s
         return;
     }
     // After the section's last non-blank line, as the platform's profile functions do.
-    long insert = SectionEnd(header);
+    const long end = header == last_header_ ? static_cast<long>(lines_.size()) : SectionEnd(header);
+    long insert = end;
     while (insert - 1 > header && Trim(lines_[static_cast<std::size_t>(insert - 1)].text).empty()) --insert;
     auto& before = lines_[static_cast<std::size_t>(insert - 1)];
     if (before.end.empty()) before.end = "\r\n";
     lines_.insert(lines_.begin() + insert, Line{std::move(text), "\r\n"});
+    if (insert == static_cast<long>(lines_.size()) - 1) {
+        key_index_.emplace(KeyIndexName(section, key), insert);  // appended: no other line moved
+    } else {
+        Invalidate();
+    }
 }
 
 void ProfileDocument::RemoveKey(std::string_view section, std::string_view key) {
     const long header = FindSection(section);
     const long line = header < 0 ? -1 : FindKey(header, key);
     if (line >= 0) lines_.erase(lines_.begin() + line);
+    Invalidate();
 }
 
 void ProfileDocument::ClearSection(std::string_view section) {
@@ -200,15 +244,18 @@ void ProfileDocument::ClearSection(std::string_view section) {
     if (header < 0) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
         lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
+        Invalidate();
         return;
     }
     lines_.erase(lines_.begin() + header + 1, lines_.begin() + SectionEnd(header));
+    Invalidate();
     if (lines_[static_cast<std::size_t>(header)].end.empty()) lines_[static_cast<std::size_t>(header)].end = "\r\n";
 }
 
 void ProfileDocument::RemoveSection(std::string_view section) {
     const long header = FindSection(section);
     if (header >= 0) lines_.erase(lines_.begin() + header, lines_.begin() + SectionEnd(header));
+    Invalidate();
 }
 
 std::vector<std::string> ProfileDocument::SectionNames() const {

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace korvane {
@@ -46,7 +47,15 @@ private:
     long FindSection(std::string_view section) const;
     long SectionEnd(long header) const;
     long FindKey(long header, std::string_view key) const;
+    void BuildIndex() const;
+    void Invalidate() { indexed_ = false; }
     std::vector<Line> lines_;
+    // Lookups go through an index of the first occurrences, so reading or
+    // appending the many lines of a large file stays linear overall.
+    mutable bool indexed_ = false;
+    mutable std::unordered_map<std::string, long> section_index_;  // folded name -> header line
+    mutable std::unordered_map<std::string, long> key_index_;      // folded section "\0" key -> line
+    mutable long last_header_ = -1;
 };
 
 // One-shot helpers in the manner of the platform's profile functions: each

@@ -53,7 +53,12 @@ TEST(ProfileDocument, NewKeyGoesAfterTheSectionsLastLineAndNewSectionAtTheEnd) {
     ProfileDocument doc;
     doc.Parse("[A]\nx=1\n\n[B]\ny=2");
     doc.Set("A", "new", "v");
+    EXPECT_EQ(doc.Get("B", "y"), "2");
     doc.Set("C", "k", "w");
+    doc.Set("B", "y", "3");
+    EXPECT_EQ(doc.Get("A", "new"), "v");
+    EXPECT_EQ(doc.Get("C", "k"), "w");
+    doc.Set("B", "y", "2");
     EXPECT_EQ(doc.Text(), "[A]\nx=1\nnew=v\r\n\n[B]\ny=2\r\n[C]\r\nk=w\r\n");
 }
 
