@@ -8,8 +8,8 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target korvane korvane-scheduler
 home="${KORVANE_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/korvane}"
 mkdir -p "$home"
-./build/korvane /EXECUTE "$PWD/examples/nightly.sch"
-status=$?
+status=0
+./build/korvane /EXECUTE "$PWD/examples/nightly.sch" || status=$?
 echo "Korvane finished with status $status; the events of the run:"
 tail -n 20 "$home/Event.log" 2>/dev/null || true
 exit $status

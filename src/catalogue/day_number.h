@@ -17,6 +17,7 @@ double DayNumberFromUnix(std::int64_t unix_seconds);
 // The Unix time (UTC seconds) of a day number read as local time, rounded to the second.
 std::int64_t UnixFromDayNumber(double day_number);
 // Shortest round-trip text, locale-free, always with a "." or exponent ("1.0").
+// A value that is not finite gives "NULL".
 std::string FormatDayNumber(double day_number);
 
 }  // namespace korvane

@@ -17,15 +17,28 @@ struct sqlite3;
 namespace korvane {
 
 // Translates one Jet statement. On failure error says what could not be read.
+// Only a single SELECT (with UNION branches) is accepted; constructs without
+// a faithful SQLite form are refused, never guessed: "&", TOP n PERCENT,
+// DISTINCTROW, IIf, Nz, "--", "/*", "!", "?" and other stray characters,
+// dates that are not m/d/yyyy [h:m[:s]] on or after 12/30/1899 (a month above
+// 12, a two-digit year), and SQLite-only words that would bypass the Jet Like
+// (ESCAPE, GLOB, COLLATE, LIMIT). The result always ends with one ";".
 bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error);
 
 // Jet's Like: * any run, ? one character, # one digit, [..] and [!..] lists,
 // case ignored beyond ASCII, each invalid UTF-8 byte one character.
 // A malformed pattern ("a[bc") sets malformed and matches nothing.
+// In a list, "-" between two characters is a range (ascending, or the
+// pattern is malformed) and stands for itself first or last; "[]" matches the
+// empty string and "[!]" any one character. "#" is an ASCII digit.
 bool JetLikeMatch(std::string_view pattern, std::string_view text, bool* malformed = nullptr);
 
 // Prepares a connection for translated SQL: double-quoted string literals
-// off, like() replaced by the Jet matcher. Call once per connection.
+// off, like() replaced by the Jet matcher, extension loading off. Call once
+// per connection, and never run PRAGMA case_sensitive_like on it (that would
+// bring SQLite's own like() back). A malformed Like pattern is an SQL error
+// raised by like() when a row is tested (so sqlite3_step fails, not prepare);
+// a NULL operand gives NULL, so neither Like nor Not Like selects the row.
 bool ConfigureJetConnection(sqlite3* db, std::string& error);
 
 }  // namespace korvane
