@@ -3,9 +3,9 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace korvane {
@@ -89,12 +89,15 @@ std::vector<MountEntry> ReadMountTable() {
 }
 
 bool IsPseudoFileSystem(std::string_view fs_type) {
-    static constexpr std::array<std::string_view, 26> kPseudo = {
-        "proc",      "sysfs",     "cgroup",     "cgroup2",  "devpts",   "devtmpfs", "securityfs",
-        "pstore",    "debugfs",   "tracefs",    "configfs", "fusectl",  "mqueue",   "hugetlbfs",
-        "bpf",       "binfmt_misc", "autofs",   "efivarfs", "rpc_pipefs", "nsfs",   "selinuxfs",
-        "fuse.gvfsd-fuse", "fuse.portal", "overlay_internal", "ramfs_internal", "nfsd"};
-    return std::find(kPseudo.begin(), kPseudo.end(), fs_type) != kPseudo.end();
+    static constexpr std::string_view kPseudo[] = {
+        "proc",           "sysfs",     "cgroup",    "cgroup2",         "devpts",      "devtmpfs",
+        "securityfs",     "pstore",    "debugfs",   "tracefs",         "configfs",    "fusectl",
+        "mqueue",         "hugetlbfs", "bpf",       "binfmt_misc",     "autofs",      "efivarfs",
+        "rpc_pipefs",     "nsfs",      "selinuxfs", "fuse.gvfsd-fuse", "fuse.portal", "overlay_internal",
+        "ramfs_internal", "nfsd",      "cpuset",    "fuse.lxcfs",      "binder",      "binderfs",
+        "xenfs",          "usbfs",     "resctrl",   "pipefs",          "sockfs",      "openpromfs",
+        "spufs",          "ipathfs"};
+    return std::find(std::begin(kPseudo), std::end(kPseudo), fs_type) != std::end(kPseudo);
 }
 
 std::string MountPointOf(std::string_view path, const std::vector<std::string>& mount_points) {
