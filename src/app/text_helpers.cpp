@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/mount_table.h"
+#include "platform/volumes.h"
 
 namespace korvane {
 namespace {
@@ -94,24 +95,13 @@ std::optional<NetworkName> SplitNetworkName(std::string_view name) {
     const LocationParts parts = RootOfLocation(name, MountPointsOf(mounts));
     const MountEntry* mount = FindMount(mounts, parts.root);
     if (mount == nullptr) return std::nullopt;
-    std::string remote;
-    const std::string& source = mount->source;
-    if (source.size() > 2 && source[0] == '/' && source[1] == '/') {
-        remote = source;  // //server/share/sub (cifs, smb3)
-        std::replace(remote.begin(), remote.end(), '/', '\\');
-    } else if (const auto colon = source.find(":/"); colon != std::string::npos && colon > 0 &&
-                                                       source.find('/') > colon) {
-        // server:/export (nfs, sshfs): the share is the exported path.
-        remote = "\\\\" + source.substr(0, colon) + "\\" + source.substr(colon + 1);
-    } else {
-        return std::nullopt;
-    }
-    auto split = SplitUncName(remote);
-    if (!split || remote.size() < 2 || split->server.empty()) return std::nullopt;
-    std::replace(split->rest.begin(), split->rest.end(), '\\', '/');
+    const auto remote = ParseRemoteSource(mount->source, mount->fs_type);
+    if (!remote || remote->server.empty()) return std::nullopt;
+    NetworkName split{remote->server, remote->share, remote->rest};
+    if (!split.share.empty() && split.share.back() == ':') split.share.pop_back();
     if (parts.rest) {
-        std::string below = parts.rest->substr(1);
-        split->rest = split->rest.empty() ? below : split->rest + "/" + below;
+        const std::string below = parts.rest->substr(1);
+        split.rest = split.rest.empty() ? below : split.rest + "/" + below;
     }
     return split;
 }

@@ -1,0 +1,31 @@
+// The objects the program shares for a whole run, with one owner: the
+// settings, the catalogue with its cursors and stored query, the folder tree
+// and the identifier counters. Start-up creates it; everything else is given
+// what it needs from it.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/settings.h"
+#include "app/user_interface.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/folder_tree.h"
+#include "catalogue/scan_records.h"
+
+namespace korvane {
+
+struct ProgramState {
+    explicit ProgramState(UserInterface& person) : ui(person), catalogue(person) {}
+
+    UserInterface& ui;
+    InstallPaths paths;
+    ProgramOptions options;
+    std::string database_path;
+    bool interactive = false;
+    Catalogue catalogue;
+    FolderTree tree;
+    IdCounters counters;
+};
+
+}  // namespace korvane

@@ -1,0 +1,84 @@
+#include "app/program/start_program.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "app/event_log.h"
+#include "catalogue/schema.h"
+
+namespace korvane {
+namespace {
+
+std::string InvalidDatabaseText(const std::string& path) {
+    std::string text = kInvalidDatabaseMessage;
+    text.replace(text.find("%s"), 2, path);
+    return text;
+}
+
+// A fresh installation folder gets its settings and an empty catalogue.
+bool PrepareInstallation(ProgramState& state) {
+    bool fresh = false;
+    if (!PrepareInstallFolder(state.paths, fresh)) return false;
+    const std::string database = ReadProgramOptions(state.paths.settings_path).database;
+    std::error_code ignored;
+    if (fresh && !database.empty() && !std::filesystem::exists(database, ignored)) {
+        std::string error;
+        if (!CreateEmptyCatalogue(database, error)) {
+            WriteEvent(state.paths.event_log_path, "Korvane", "Error", "Cannot create the catalogue: " + error);
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadCatalogueState(ProgramState& state) {
+    if (!state.catalogue.OpenCatalogueTables()) return false;
+    state.catalogue.ReadIdCounters(state.counters);
+    state.tree.LoadFolderTree(state.catalogue);
+    state.catalogue.CloseCatalogueTables();
+    return true;
+}
+
+StartResult StartProgram(ProgramState& state, const std::vector<std::string>& arguments, SingleInstanceLock& lock,
+                         const std::string& lock_path, const ScriptRunner& run_script) {
+    const RunRequest request = DecideRunMode(arguments);
+    const bool script_run = request.mode == RunMode::Script;
+    const auto folder = InstallFolder();
+    state.paths = InstallPathsOf(folder.value_or("/"));
+
+    if (!lock.Acquire(lock_path)) {
+        WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Only one instance allowed.");
+        return {};
+    }
+    if (folder) PrepareInstallation(state);
+
+    state.options = ReadProgramOptions(state.paths.settings_path);
+    state.database_path = state.options.database;
+    if (!state.catalogue.OpenCatalogue(state.database_path)) {
+        const std::string text = InvalidDatabaseText(state.database_path);
+        // Nobody sees a message box in an unattended run: the log keeps it.
+        if (script_run) WriteEvent(state.paths.event_log_path, "Korvane", "Error", text);
+        state.ui.ShowMessage(text, MessageIcon::Exclamation, MessageButtons::Ok);
+        return {StartOutcome::End, 1, request};
+    }
+
+    if (!script_run) return {StartOutcome::OpenWindows, 0, request};
+
+    state.interactive = false;
+    LoadCatalogueState(state);
+    const int ran = run_script ? run_script(state, request.path) : 0;
+    EndProgram(state);
+    return {StartOutcome::End, ran == 1 ? 0 : 1, request};
+}
+
+void EndProgram(ProgramState& state) {
+    if (state.catalogue.IsOpen() && state.catalogue.OpenCatalogueTables()) {
+        state.catalogue.WriteIdCounters(state.counters);
+        state.catalogue.CloseCatalogueTables();
+    }
+    state.tree.FreeFolderTree();
+    if (state.catalogue.IsOpen()) state.catalogue.CloseCatalogue();
+}
+
+}  // namespace korvane

@@ -1,0 +1,219 @@
+#include "schedule/script/script_interpreter.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "app/document_settings.h"
+#include "app/event_log.h"
+#include "app/text_helpers.h"
+#include "schedule/command_line.h"
+#include "schedule/process_launcher.h"
+#include "schedule/script/script_tokens.h"
+
+namespace korvane {
+
+struct ScriptQueryEntry {
+    std::string name;
+    std::vector<std::string> files;
+};
+
+namespace {
+
+constexpr std::size_t kScriptLineLength = 2048;
+constexpr int kUnbounded = 1 << 30;
+
+struct CommandBounds {
+    const char* word;
+    int min_parameters;
+    int max_parameters;
+};
+
+// The parameter count each command accepts.
+constexpr CommandBounds kCommands[] = {
+    {"Scan", 0, kUnbounded},    {"Query", 2, 2},         {"Copy", 2, 3},       {"Move", 2, 3},
+    {"Link", 2, 3},             {"Delete", 1, 1},        {"Logfile", 1, 1},    {"Export", 2, 2},
+    {"print", 4, 4},            {"Command", 0, kUnbounded}, {"Compress", 0, kUnbounded},
+    {"Uncompress", 0, kUnbounded}, {"RemoveDirectory", 1, 1},
+};
+
+std::string Format(std::string text, std::string_view value) {
+    const auto at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+ScriptInterpreter::ScriptInterpreter(ProgramState& state) : state_(state) {}
+ScriptInterpreter::~ScriptInterpreter() = default;
+
+bool ScriptInterpreter::Fail(std::string text) {
+    error_ = std::move(text);
+    return false;
+}
+
+int ScriptInterpreter::RunScript(const std::string& script_path) {
+    const std::string path =
+        script_path.find('/') == std::string::npos ? state_.paths.folder + script_path : script_path;
+    const std::string source = FileNameOf(path);
+    const std::string& log = state_.paths.event_log_path;
+    queries_.clear();
+
+    DocumentSettings script;
+    script.SelectFile(path);
+    script.SelectSection("Script");
+    const long lines = script.ReadInt("Lines");
+    if (lines <= 0) {
+        WriteEvent(log, source, "Error", Format("Could not open or empty script '%s'.", path));
+        return 0;
+    }
+    bool all_succeeded = true;
+    for (long k = 0; k < lines; ++k) {
+        const std::string line = script.ReadText("ScriptLine[" + std::to_string(k) + "]", "", kScriptLineLength);
+        if (!RunScriptLine(SplitScriptLine(line))) {
+            all_succeeded = false;
+            WriteEvent(log, source, "Error", "Error on line " + std::to_string(k + 1) + ": " + error_);
+        }
+    }
+    if (all_succeeded) {
+        WriteEvent(log, source, "Info",
+                   Format("Success executing script %s of ", path) + std::to_string(lines) +
+                       (lines == 1 ? " line." : " lines."));
+    }
+    queries_.clear();
+    return 1;
+}
+
+bool ScriptInterpreter::RunScriptLine(const std::vector<std::string>& tokens) {
+    if (tokens.empty()) return true;
+    const std::string& word = tokens[0];
+    if (EqualsNoCase(word, "remark") || EqualsNoCase(word, "rem")) return true;
+    const std::vector<std::string> parameters(tokens.begin() + 1, tokens.end());
+    const int count = static_cast<int>(parameters.size());
+    for (const auto& command : kCommands) {
+        if (!EqualsNoCase(word, command.word)) continue;
+        if (count < command.min_parameters) return Fail("Not enough parameters");
+        if (count > command.max_parameters) return Fail("Too many parameters");
+        const std::string_view name = command.word;
+        if (name == "Scan") return Scan(parameters);
+        if (name == "Query") return Query(parameters);
+        if (name == "Copy") return CopyOrMove(parameters, false);
+        if (name == "Move") return CopyOrMove(parameters, true);
+        if (name == "Link") return Link(parameters);
+        if (name == "Delete") return Delete(parameters);
+        if (name == "Logfile") return Logfile(parameters);
+        if (name == "Export") return Export(parameters);
+        if (name == "print") return Print(parameters);
+        if (name == "Command") return Command(parameters);
+        if (name == "RemoveDirectory") return RemoveDirectory(parameters);
+        return true;  // Compress and Uncompress have no effect in a script
+    }
+    return Fail(Format("Unknown command %s.", word));
+}
+
+ScriptQueryEntry* ScriptInterpreter::FindQuery(const std::string& name) {
+    for (auto& entry : queries_) {
+        if (EqualsNoCase(entry.name, name)) return &entry;
+    }
+    return nullptr;
+}
+
+bool ScriptInterpreter::FileList(const std::string& specification, std::vector<std::string>& files) {
+    files.clear();
+    const std::string spec = UnquoteParameter(specification);
+    if (spec.empty() || spec.front() != '@') {
+        files.push_back(spec);
+        return true;
+    }
+    const std::string name = spec.substr(1);
+    if (EndsWithNoCase(name, ".lst")) return Fail("List not impelmented.");
+    if (EndsWithNoCase(name, ".rst")) return Fail("Result not impelmented.");
+    const ScriptQueryEntry* entry = FindQuery(name);
+    if (entry == nullptr) return Fail(Format("Query %s not found.", name));
+    if (entry->files.empty()) return Fail(Format("No results found in query %s.", name));
+    files = entry->files;
+    return true;
+}
+
+bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
+    if (parameters.empty()) {
+        WriteEvent(state_.paths.event_log_path, "Script.exe", "Error", "Not enough parameters");
+        return Fail("Not enough parameters");
+    }
+    return Fail("Scan is not available in this build.");
+}
+
+bool ScriptInterpreter::Query(const std::vector<std::string>&) {
+    return Fail("Query is not available in this build.");
+}
+
+bool ScriptInterpreter::CopyOrMove(const std::vector<std::string>&, bool) {
+    return Fail("File operations are not available in this build.");
+}
+
+bool ScriptInterpreter::Link(const std::vector<std::string>&) {
+    return Fail("File operations are not available in this build.");
+}
+
+bool ScriptInterpreter::Delete(const std::vector<std::string>&) {
+    return Fail("File operations are not available in this build.");
+}
+
+bool ScriptInterpreter::Export(const std::vector<std::string>&) {
+    return Fail("Export is not available in this build.");
+}
+
+bool ScriptInterpreter::Print(const std::vector<std::string>&) {
+    return Fail("Printing is not available in this build.");
+}
+
+bool ScriptInterpreter::Logfile(const std::vector<std::string>& parameters) {
+    std::vector<std::string> files;
+    const bool listed = FileList(parameters[0], files);
+    if (state_.paths.folder.empty() || state_.paths.folder == "/") return Fail("No installation folder for the log file.");
+    const std::string name = UnquoteParameter(parameters[0]);
+    const std::string log_path = state_.paths.folder + (name.empty() ? std::string() : name.substr(1)) + ".log";
+    std::ofstream out(log_path, std::ios::binary | std::ios::trunc);
+    if (!out) return Fail(Format("Could not write log file %s.", log_path));
+    if (listed) {
+        for (const auto& file : files) out << file << "\r\n";
+    }
+    out.close();
+    if (!out) return Fail(Format("Could not write log file %s.", log_path));
+    return true;
+}
+
+bool ScriptInterpreter::Command(const std::vector<std::string>& parameters) {
+    if (parameters.empty()) return Fail("Command needs a command line.");
+    const std::string line = UnquoteParameter(parameters[0]);
+    std::vector<std::string> words;
+    std::string error;
+    pid_t pid = 0;
+    if (!SplitCommandLine(line, words, error) || !StartDetached(words, pid, error)) {
+        return Fail(Format("Could not execute command %s.", line));
+    }
+    return true;
+}
+
+bool ScriptInterpreter::RemoveDirectory(const std::vector<std::string>& parameters) {
+    const std::string path = UnquoteParameter(parameters[0]);
+    if (::rmdir(path.c_str()) != 0) {
+        return Fail("Could not remove folder " + path + ": " + std::strerror(errno) + ".");
+    }
+    return true;
+}
+
+int RunScript(ProgramState& state, const std::string& script_path) {
+    ScriptInterpreter interpreter(state);
+    return interpreter.RunScript(script_path);
+}
+
+}  // namespace korvane
