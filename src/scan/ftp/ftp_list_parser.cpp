@@ -252,10 +252,7 @@ bool IsSafeListName(std::string_view name) {
 }
 
 bool ParseListLine(std::string_view line, FtpDirEntry& entry, std::int64_t now_utc) {
-    std::size_t cut = line.find('\r');
-    if (cut == std::string_view::npos)
-        cut = line.find('\n');
-    if (cut != std::string_view::npos)
+    if (const std::size_t cut = line.find_first_of("\r\n"); cut != std::string_view::npos)
         line = line.substr(0, cut);
 
     entry = FtpDirEntry();

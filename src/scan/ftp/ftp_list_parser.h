@@ -31,7 +31,7 @@ struct FtpDirEntry {
 };
 
 // Tries the Unix form, then the DOS form. The line is first cut at its first
-// CR, or failing that its first LF. False (entry left cleared) for a line that
+// CR or LF, so a name never holds a line end. False (entry left cleared) for a line that
 // fits neither, such as "total 12". now_utc (seconds since 1970) decides the
 // year of Unix entries that show a time of day instead of a year.
 bool ParseListLine(std::string_view line, FtpDirEntry& entry, std::int64_t now_utc);
