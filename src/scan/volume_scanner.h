@@ -1,0 +1,66 @@
+// Building the catalogue: every volume of a volume list is walked depth first
+// and each file, folder and volume row is written the moment it is complete,
+// so memory does not grow with the size of a volume.
+//
+// A volume list holds mount points or other absolute paths (a path below a
+// mount point scans only that folder), "\\server\share" names of mounted
+// network shares, and "uv: N" user volume tokens. The walk lists hidden
+// entries, records a symbolic link as a file without following it, and never
+// enters another mount (a mount point is recorded as an empty folder).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "app/user_interface.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/folder_tree.h"
+#include "catalogue/scan_records.h"
+#include "catalogue/user_volumes.h"
+#include "owners/owner_resolver.h"
+#include "platform/volume_probe.h"
+
+namespace korvane {
+
+struct ScanContext;
+
+// Scans an FTP user volume into the catalogue; true when the site was
+// scanned. Whatever it returns, the build goes on with the next token.
+using FtpScanHook =
+    std::function<bool(ScanContext& context, const UserVolumeRecord& volume, ProgressWindow* progress)>;
+
+// What a build works on: the run's catalogue (open), folder tree and
+// identifier counters, the person, and the event log for unattended reports.
+struct ScanContext {
+    Catalogue& catalogue;
+    FolderTree& tree;
+    IdCounters& counters;
+    UserInterface& ui;
+    std::string event_log_path;
+    // The machine's mounts; null means the real system.
+    VolumeProbe* probe = nullptr;
+    // Scans "uv: " tokens whose location starts with "ftp:"; while empty such
+    // tokens are skipped like an unreadable user volume.
+    FtpScanHook ftp_scan;
+    // Files seen by every build of this context; every 20th file recomputes
+    // the percentage.
+    std::uint64_t files_seen = 0;
+};
+
+// Empties the catalogue, compacts it, writes the Computer row, scans every
+// token of the volume list (split like every list: blanks, tabs, commas,
+// double quotes) and reloads the folder tree. With a progress window the
+// build shows its steps, reports a volume that cannot be read in a message
+// box and can be cancelled; without one it shows nothing. False when the
+// catalogue could not be emptied, compacted or reopened; a cancelled or
+// partly unreadable list still completes its closing steps and gives true.
+bool BuildCatalogue(ScanContext& context, std::string_view volume_list, ProgressWindow* progress);
+
+// The compressed (allocated) size and the owner of the entry the record
+// holds: the folder's own entry for a completed folder, else its current
+// entry. Owners come from the resolver, which names each uid once.
+void FillEntryDetails(OwnerResolver& owners, const VolumeScanRecord& volume, FolderScanRecord& record);
+
+}  // namespace korvane
