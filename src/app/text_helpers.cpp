@@ -106,6 +106,15 @@ std::optional<NetworkName> SplitNetworkName(std::string_view name) {
     return split;
 }
 
+std::string FillTemplate(std::string_view message, std::string_view value) {
+    const auto at = message.find("%s");
+    if (at == std::string_view::npos) return std::string(message);
+    std::string out;
+    out.reserve(message.size() + value.size());
+    out.append(message.substr(0, at)).append(value).append(message.substr(at + 2));
+    return out;
+}
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }

@@ -43,6 +43,10 @@ std::optional<NetworkName> SplitNetworkName(std::string_view name);
 // The pure text form: only "\\server\share..." names (no lookup).
 std::optional<NetworkName> SplitUncName(std::string_view name);
 
+// The message template with its first "%s" replaced by value (the program's
+// messages carry one text each; "%d" values are passed as text).
+std::string FillTemplate(std::string_view message, std::string_view value);
+
 bool StartsWithNoCase(std::string_view text, std::string_view prefix);
 bool EqualsNoCase(std::string_view a, std::string_view b);
 bool EndsWithNoCase(std::string_view text, std::string_view suffix);

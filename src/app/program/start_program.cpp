@@ -1,19 +1,16 @@
 #include "app/program/start_program.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 
 #include "app/event_log.h"
+#include "app/text_helpers.h"
 #include "catalogue/schema.h"
 
 namespace korvane {
 namespace {
-
-std::string InvalidDatabaseText(const std::string& path) {
-    std::string text = kInvalidDatabaseMessage;
-    text.replace(text.find("%s"), 2, path);
-    return text;
-}
 
 // A fresh installation folder gets its settings and an empty catalogue.
 bool PrepareInstallation(ProgramState& state) {
@@ -51,12 +48,18 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
         WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Only one instance allowed.");
         return {};
     }
-    if (folder) PrepareInstallation(state);
+    if (folder) {
+        PrepareInstallation(state);
+        // Relative paths in scripts and settings mean the installation folder.
+        if (::chdir(state.paths.folder.c_str()) != 0) {
+            WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Cannot enter " + state.paths.folder);
+        }
+    }
 
     state.options = ReadProgramOptions(state.paths.settings_path);
     state.database_path = state.options.database;
     if (!state.catalogue.OpenCatalogue(state.database_path)) {
-        const std::string text = InvalidDatabaseText(state.database_path);
+        const std::string text = FillTemplate(kInvalidDatabaseMessage, state.database_path);
         // Nobody sees a message box in an unattended run: the log keeps it.
         if (script_run) WriteEvent(state.paths.event_log_path, "Korvane", "Error", text);
         state.ui.ShowMessage(text, MessageIcon::Exclamation, MessageButtons::Ok);

@@ -39,12 +39,6 @@ constexpr CommandBounds kCommands[] = {
     {"Uncompress", 0, kUnbounded}, {"RemoveDirectory", 1, 1},
 };
 
-std::string Format(std::string text, std::string_view value) {
-    const auto at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, value);
-    return text;
-}
-
 std::string FileNameOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -72,7 +66,7 @@ int ScriptInterpreter::RunScript(const std::string& script_path) {
     script.SelectSection("Script");
     const long lines = script.ReadInt("Lines");
     if (lines <= 0) {
-        WriteEvent(log, source, "Error", Format("Could not open or empty script '%s'.", path));
+        WriteEvent(log, source, "Error", FillTemplate("Could not open or empty script '%s'.", path));
         return 0;
     }
     bool all_succeeded = true;
@@ -85,7 +79,7 @@ int ScriptInterpreter::RunScript(const std::string& script_path) {
     }
     if (all_succeeded) {
         WriteEvent(log, source, "Info",
-                   Format("Success executing script %s of ", path) + std::to_string(lines) +
+                   FillTemplate("Success executing script %s of ", path) + std::to_string(lines) +
                        (lines == 1 ? " line." : " lines."));
     }
     queries_.clear();
@@ -116,7 +110,7 @@ bool ScriptInterpreter::RunScriptLine(const std::vector<std::string>& tokens) {
         if (name == "RemoveDirectory") return RemoveDirectory(parameters);
         return true;  // Compress and Uncompress have no effect in a script
     }
-    return Fail(Format("Unknown command %s.", word));
+    return Fail(FillTemplate("Unknown command %s.", word));
 }
 
 ScriptQueryEntry* ScriptInterpreter::FindQuery(const std::string& name) {
@@ -137,8 +131,8 @@ bool ScriptInterpreter::FileList(const std::string& specification, std::vector<s
     if (EndsWithNoCase(name, ".lst")) return Fail("List not impelmented.");
     if (EndsWithNoCase(name, ".rst")) return Fail("Result not impelmented.");
     const ScriptQueryEntry* entry = FindQuery(name);
-    if (entry == nullptr) return Fail(Format("Query %s not found.", name));
-    if (entry->files.empty()) return Fail(Format("No results found in query %s.", name));
+    if (entry == nullptr) return Fail(FillTemplate("Query %s not found.", name));
+    if (entry->files.empty()) return Fail(FillTemplate("No results found in query %s.", name));
     files = entry->files;
     return true;
 }
@@ -182,12 +176,12 @@ bool ScriptInterpreter::Logfile(const std::vector<std::string>& parameters) {
     const std::string name = UnquoteParameter(parameters[0]);
     const std::string log_path = state_.paths.folder + (name.empty() ? std::string() : name.substr(1)) + ".log";
     std::ofstream out(log_path, std::ios::binary | std::ios::trunc);
-    if (!out) return Fail(Format("Could not write log file %s.", log_path));
+    if (!out) return Fail(FillTemplate("Could not write log file %s.", log_path));
     if (listed) {
         for (const auto& file : files) out << file << "\r\n";
     }
     out.close();
-    if (!out) return Fail(Format("Could not write log file %s.", log_path));
+    if (!out) return Fail(FillTemplate("Could not write log file %s.", log_path));
     return true;
 }
 
@@ -198,7 +192,7 @@ bool ScriptInterpreter::Command(const std::vector<std::string>& parameters) {
     std::string error;
     pid_t pid = 0;
     if (!SplitCommandLine(line, words, error) || !StartDetached(words, pid, error)) {
-        return Fail(Format("Could not execute command %s.", line));
+        return Fail(FillTemplate("Could not execute command %s.", line));
     }
     return true;
 }
