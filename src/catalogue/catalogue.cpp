@@ -1,0 +1,434 @@
+#include "catalogue/catalogue.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "catalogue/jet_sql.h"
+#include "catalogue/schema.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr std::size_t kMaxEngineMessage = 511;
+
+std::string FolderOf(const std::string& path) {
+    std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? std::string(".") : parent.string();
+}
+
+void RemoveDatabaseFiles(const std::string& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+        std::error_code ignored;
+        std::filesystem::remove(path + suffix, ignored);
+    }
+}
+
+bool SyncPath(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// One count from a query that returns a single number.
+bool CountOf(sqlite3* db, const char* sql, std::int64_t& count, std::string& error) {
+    SqlStatement statement;
+    if (!statement.Prepare(db, sql, &error)) {
+        return false;
+    }
+    int rc = statement.Step();
+    if (rc != SQLITE_ROW) {
+        error = SqliteMessage(db);
+        return false;
+    }
+    count = statement.ColumnInt(0);
+    return true;
+}
+
+}  // namespace
+
+Catalogue::Catalogue(UserInterface& ui)
+    : ui_(ui),
+      computer_(ComputerTable()),
+      volume_(VolumeTable()),
+      folder_(FolderTable()),
+      file_(FileTable()),
+      user_volumes_(UserVolumesTable()),
+      stored_query_(std::make_unique<StoredQuery>(*this)) {}
+
+Catalogue::~Catalogue() {
+    if (IsOpen()) {
+        CloseCatalogue();
+    }
+}
+
+bool Catalogue::Fail(std::string message) {
+    last_error_ = std::move(message);
+    return false;
+}
+
+void Catalogue::ShowEngineMessage(std::string_view message) const {
+    if (message.size() > kMaxEngineMessage) {
+        std::size_t cut = kMaxEngineMessage;
+        // Never cut a UTF-8 sequence in two.
+        while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        message = message.substr(0, cut);
+    }
+    ui_.ShowMessage(message, MessageIcon::Exclamation, MessageButtons::Ok);
+}
+
+bool Catalogue::OpenCatalogue(const std::string& path) {
+    if (IsOpen()) {
+        CloseCatalogue();
+    }
+    last_error_.clear();
+    if (path.empty()) {
+        return Fail("No catalogue file name was given.");
+    }
+    sqlite3* raw = nullptr;
+    // Never created here, and no URI names: the file must be there already.
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    SqliteConnection db(raw);
+    if (rc != SQLITE_OK) {
+        return Fail(raw != nullptr ? SqliteMessage(raw) : sqlite3_errstr(rc));
+    }
+    sqlite3_extended_result_codes(db.get(), 1);
+    if (sqlite3_busy_timeout(db.get(), busy_timeout_ms_) != SQLITE_OK) {
+        return Fail(SqliteMessage(db.get()));
+    }
+    if (sqlite3_db_readonly(db.get(), "main") == 1) {
+        return Fail("The catalogue " + path + " cannot be written.");
+    }
+    // Everything up to here only reads, so a file that is refused is untouched.
+    std::string error;
+    if (!VerifyCatalogueSchema(db.get(), error)) {
+        return Fail(error);
+    }
+    if (!ConfigureJetConnection(db.get(), error)) {
+        return Fail(error);
+    }
+    // WAL lets other processes read while a scan writes; where the file system
+    // cannot share memory the catalogue keeps its journal mode.
+    ExecuteSql(db.get(), "PRAGMA journal_mode=WAL");
+    if (!ExecuteSql(db.get(), "PRAGMA synchronous=FULL; PRAGMA temp_store=FILE; PRAGMA cache_size=-32768",
+                    &error)) {
+        return Fail(error);
+    }
+    db_ = std::move(db);
+    path_ = path;
+    return true;
+}
+
+bool Catalogue::CloseCatalogue() {
+    if (!IsOpen()) {
+        return false;
+    }
+    stored_query_->Release();
+    if (tables_open_) {
+        CloseCatalogueTables();
+    }
+    user_volumes_.Close();
+    bool ok = true;
+    if (sqlite3_get_autocommit(db_.get()) == 0) {
+        std::string error;
+        if (!ExecuteSql(db_.get(), "COMMIT", &error)) {
+            ok = Fail(error);
+            ExecuteSql(db_.get(), "ROLLBACK");
+        }
+    }
+    db_.reset();
+    path_.clear();
+    return ok;
+}
+
+bool Catalogue::OpenCatalogueTables() {
+    if (!IsOpen()) {
+        return false;
+    }
+    if (tables_open_) {
+        return true;
+    }
+    bool began = false;
+    std::string error;
+    if (sqlite3_get_autocommit(db_.get()) != 0) {
+        if (!ExecuteSql(db_.get(), "BEGIN", &error)) {
+            ShowEngineMessage(error);
+            return Fail(error);
+        }
+        began = true;
+    }
+    // Reading the schema inside the transaction also notices a table that
+    // another process changed since the catalogue was opened.
+    if (!VerifyCatalogueSchema(db_.get(), error)) {
+        if (began) {
+            ExecuteSql(db_.get(), "ROLLBACK");
+        }
+        ShowEngineMessage(error);
+        return Fail(error);
+    }
+    for (TableCursor* cursor : {&computer_, &volume_, &folder_, &file_}) {
+        if (!cursor->Open(db_.get())) {
+            error = cursor->last_error();
+            computer_.Close();
+            volume_.Close();
+            folder_.Close();
+            file_.Close();
+            if (began) {
+                ExecuteSql(db_.get(), "ROLLBACK");
+            }
+            ShowEngineMessage(error);
+            return Fail(error);
+        }
+    }
+    tables_open_ = true;
+    return true;
+}
+
+bool Catalogue::CommitPending() {
+    if (sqlite3_get_autocommit(db_.get()) != 0) {
+        return true;
+    }
+    std::string error;
+    if (!ExecuteSql(db_.get(), "COMMIT", &error)) {
+        ShowEngineMessage(error);
+        return Fail(error);
+    }
+    return true;
+}
+
+bool Catalogue::CloseCatalogueTables() {
+    if (!IsOpen() || !tables_open_) {
+        return false;
+    }
+    computer_.Close();
+    volume_.Close();
+    file_.Close();
+    folder_.Close();
+    tables_open_ = false;
+    return CommitPending();
+}
+
+bool Catalogue::EmptyCatalogueTables() {
+    if (!IsOpen()) {
+        return false;
+    }
+    bool ok = true;
+    for (const TableDef* table : {&ComputerTable(), &VolumeTable(), &FolderTable(), &FileTable()}) {
+        std::string error;
+        const std::string sql = "DELETE FROM " + QuoteSqlName(table->name);
+        if (!ExecuteSql(db_.get(), sql.c_str(), &error)) {
+            ok = Fail(error);
+        }
+    }
+    return ok;
+}
+
+bool Catalogue::ReadIdCounters(IdCounters& counters) {
+    if (!IsOpen()) {
+        return false;
+    }
+    SqlStatement statement;
+    if (!statement.Prepare(db_.get(),
+                           "SELECT \"Volume Key\", \"Folder Key\", \"File Key\" FROM \"Computer\" "
+                           "ORDER BY rowid LIMIT 1",
+                           &last_error_)) {
+        return false;
+    }
+    int rc = statement.Step();
+    if (rc != SQLITE_ROW) {
+        return Fail(rc == SQLITE_DONE ? "The catalogue has no Computer row." : SqliteMessage(db_.get()));
+    }
+    std::int32_t* targets[] = {&counters.next_volume, &counters.next_folder, &counters.next_file};
+    for (int i = 0; i < 3; ++i) {
+        std::int32_t value = 0;
+        if (statement.ColumnField(i).AsInt32(value)) {
+            *targets[i] = value;
+        }
+    }
+    return true;
+}
+
+bool Catalogue::WriteIdCounters(const IdCounters& counters) {
+    if (!IsOpen()) {
+        return false;
+    }
+    SqlStatement statement;
+    if (!statement.Prepare(
+            db_.get(),
+            "UPDATE \"Computer\" SET \"Volume Key\" = ?1, \"Folder Key\" = ?2, \"File Key\" = ?3 "
+            "WHERE rowid = (SELECT rowid FROM \"Computer\" ORDER BY rowid LIMIT 1)",
+            &last_error_)) {
+        return false;
+    }
+    if (!statement.BindInt(1, counters.next_volume) || !statement.BindInt(2, counters.next_folder) ||
+        !statement.BindInt(3, counters.next_file) || statement.Step() != SQLITE_DONE) {
+        return Fail(SqliteMessage(db_.get()));
+    }
+    if (sqlite3_changes64(db_.get()) != 1) {
+        return Fail("The catalogue has no Computer row.");
+    }
+    return true;
+}
+
+bool Catalogue::SeekFolderRow(std::int32_t folder_id) {
+    if (!tables_open_ || !folder_.SetCurrentIndex(kPrimaryKeyIndex)) {
+        return false;
+    }
+    return folder_.Seek(folder_id);
+}
+
+bool Catalogue::SeekFileRow(std::int32_t file_id) {
+    if (!tables_open_ || !file_.SetCurrentIndex(kPrimaryKeyIndex)) {
+        return false;
+    }
+    return file_.Seek(file_id);
+}
+
+bool Catalogue::IntegrityCheck(std::string& report) {
+    report.clear();
+    if (!IsOpen()) {
+        report = "The catalogue is not open.\n";
+        return Fail("The catalogue is not open.");
+    }
+    bool ok = true;
+    auto finding = [&](const std::string& line) {
+        report += line;
+        report += '\n';
+        ok = false;
+    };
+
+    SqlStatement pages;
+    std::string error;
+    if (!pages.Prepare(db_.get(), "PRAGMA integrity_check(100)", &error)) {
+        finding("The catalogue could not be checked: " + error);
+        return Fail(error);
+    }
+    int rc;
+    while ((rc = pages.Step()) == SQLITE_ROW) {
+        std::string_view line = pages.ColumnText(0);
+        if (line != "ok") {
+            finding("Damaged: " + std::string(line));
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        finding("The catalogue could not be read: " + SqliteMessage(db_.get()));
+        last_error_ = report;
+        return false;
+    }
+    pages.Finalize();
+    if (!VerifyCatalogueSchema(db_.get(), error)) {
+        finding(error);
+        last_error_ = report;
+        return false;
+    }
+
+    struct Rule {
+        const char* sql;
+        const char* text;  // %lld: the number of rows found
+    };
+    const Rule rules[] = {
+        {"SELECT count(*) FROM \"Folder\" AS f WHERE f.\"Parent ID\" <> 0 AND NOT EXISTS "
+         "(SELECT 1 FROM \"Folder\" AS p WHERE p.\"Folder ID\" = f.\"Parent ID\")",
+         "%lld folders name a parent folder that does not exist."},
+        {"SELECT count(*) FROM \"File\" AS f WHERE NOT EXISTS "
+         "(SELECT 1 FROM \"Folder\" AS p WHERE p.\"Folder ID\" = f.\"Parent ID\")",
+         "%lld files name a folder that does not exist."},
+        {"SELECT count(*) FROM \"Volume\" AS v WHERE NOT EXISTS "
+         "(SELECT 1 FROM \"Folder\" AS p WHERE p.\"Folder ID\" = v.\"Folder ID\")",
+         "%lld volumes name a root folder that does not exist."},
+        {"SELECT count(*) = 0 FROM \"Computer\"", "The Computer row is missing (%lld)."},
+        {"SELECT count(*) FROM \"Computer\" AS c WHERE rowid = (SELECT min(rowid) FROM \"Computer\") AND ("
+         "c.\"Volume Key\" <= (SELECT coalesce(max(\"Volume ID\"), 0) FROM \"Volume\") OR "
+         "c.\"Folder Key\" <= (SELECT coalesce(max(\"Folder ID\"), 0) FROM \"Folder\") OR "
+         "c.\"File Key\" <= (SELECT coalesce(max(\"File ID\"), 0) FROM \"File\"))",
+         "The next-identifier counters are not above the identifiers in use (%lld)."},
+    };
+    for (const Rule& rule : rules) {
+        std::int64_t count = 0;
+        if (!CountOf(db_.get(), rule.sql, count, error)) {
+            finding("The catalogue could not be checked: " + error);
+            continue;
+        }
+        if (count != 0) {
+            char line[160];
+            std::snprintf(line, sizeof line, rule.text, static_cast<long long>(count));
+            finding(line);
+        }
+    }
+    if (ok) {
+        report = "The catalogue is in good order.\n";
+    } else {
+        last_error_ = report;
+    }
+    return ok;
+}
+
+bool CompactCatalogue(const std::string& path, std::string* error, int busy_timeout_ms) {
+    auto fail = [&](std::string message) {
+        if (error != nullptr) {
+            *error = std::move(message);
+        }
+        return false;
+    };
+    if (path.empty()) {
+        return fail("No catalogue file name was given.");
+    }
+    const std::string folder = FolderOf(path);
+    const std::string temporary = folder + "/~tmp.db";
+    RemoveDatabaseFiles(temporary);
+
+    sqlite3* raw = nullptr;
+    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    SqliteConnection db(raw);
+    if (rc != SQLITE_OK) {
+        return fail(raw != nullptr ? SqliteMessage(raw) : sqlite3_errstr(rc));
+    }
+    sqlite3_busy_timeout(db.get(), busy_timeout_ms);
+    std::string message;
+    if (!VerifyCatalogueSchema(db.get(), message)) {
+        return fail(message);
+    }
+    // Held until the copy has replaced the file: no other process can be
+    // using the catalogue that is about to be replaced.
+    if (!ExecuteSql(db.get(), "PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE; COMMIT;", &message)) {
+        ExecuteSql(db.get(), "ROLLBACK");
+        return fail("The catalogue is in use: " + message);
+    }
+    SqlStatement vacuum;
+    if (!vacuum.Prepare(db.get(), "VACUUM INTO ?1", &message) || !vacuum.BindText(1, temporary) ||
+        vacuum.Step() != SQLITE_DONE) {
+        if (message.empty()) {
+            message = SqliteMessage(db.get());
+        }
+        vacuum.Finalize();
+        RemoveDatabaseFiles(temporary);
+        return fail(message);
+    }
+    vacuum.Finalize();
+    if (!SyncPath(temporary, O_RDONLY)) {
+        RemoveDatabaseFiles(temporary);
+        return fail("The compacted copy could not be written.");
+    }
+    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+        int code = errno;
+        RemoveDatabaseFiles(temporary);
+        return fail(std::string("The compacted copy could not replace the catalogue: ") +
+                    std::strerror(code));
+    }
+    SyncPath(folder, O_RDONLY | O_DIRECTORY);
+    db.reset();
+    return true;
+}
+
+}  // namespace korvane

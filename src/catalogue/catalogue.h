@@ -1,0 +1,117 @@
+// The catalogue: one SQLite file opened for the whole run, its four table
+// cursors (Computer, Volume, Folder, File) opened around each piece of work,
+// the User Volumes cursor, and the one stored query with its snapshot.
+//
+// Durability: the file runs in WAL mode with full syncs, so other processes
+// can read it while Korvane writes. While the tables are open the catalogue
+// holds one transaction, committed when they close; a scan's million rows are
+// thus written together, and a crash in the middle leaves the catalogue as
+// it was when the tables were opened.
+//
+// Failures return false. Only opening and closing the tables (and setting a
+// stored query's SQL) show the engine's message, with the exclamation icon.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/user_interface.h"
+#include "catalogue/scan_records.h"
+#include "catalogue/sql_statement.h"
+#include "catalogue/stored_query.h"
+#include "catalogue/table_cursor.h"
+
+namespace korvane {
+
+class Catalogue {
+  public:
+    explicit Catalogue(UserInterface& ui);
+    ~Catalogue();
+    Catalogue(const Catalogue&) = delete;
+    Catalogue& operator=(const Catalogue&) = delete;
+
+    // Opens an existing catalogue read-write, shared with other processes;
+    // when another process holds it locked, waits up to the busy timeout.
+    // Refuses, without changing the file, one that is missing, read-only, not
+    // an SQLite database or without the catalogue's tables; last_error says
+    // which.
+    bool OpenCatalogue(const std::string& path);
+    // Closes the stored query, the tables (committing their work) and the
+    // file. False when nothing was open.
+    bool CloseCatalogue();
+    bool IsOpen() const { return db_ != nullptr; }
+    const std::string& path() const { return path_; }
+
+    // Opens Computer, Volume, Folder and File in that order and begins the
+    // transaction that CloseCatalogueTables commits. False at once when the
+    // catalogue is not open; an engine error is shown.
+    bool OpenCatalogueTables();
+    // Closes Computer, Volume, File and Folder and commits. An engine error
+    // is shown, and the work stays pending for the next close.
+    bool CloseCatalogueTables();
+    bool TablesOpen() const { return tables_open_; }
+
+    // Deletes every row of Computer, Volume, Folder and File (User Volumes and
+    // the stored queries stay). An error on one table does not stop the
+    // others; false when any table could not be emptied.
+    bool EmptyCatalogueTables();
+
+    // The first Computer row's keys; false (counters unchanged) without one.
+    bool ReadIdCounters(IdCounters& counters);
+    // Writes the counters into the first Computer row; false without one.
+    bool WriteIdCounters(const IdCounters& counters);
+
+    // Makes "PrimaryKey" the current index and seeks the identifier; the row
+    // found is current for reading or editing.
+    bool SeekFolderRow(std::int32_t folder_id);
+    bool SeekFileRow(std::int32_t file_id);
+
+    TableCursor& computer_table() { return computer_; }
+    TableCursor& volume_table() { return volume_; }
+    TableCursor& folder_table() { return folder_; }
+    TableCursor& file_table() { return file_; }
+    TableCursor& user_volumes_table() { return user_volumes_; }
+    StoredQuery& stored_query() { return *stored_query_; }
+
+    // Checks the file page by page, the schema, and the rules queries rely on
+    // (every folder's parent and every file's folder exists, each volume's
+    // root folder exists, the counters lie above the identifiers in use).
+    // report gets one line per finding, or a line saying all is in order.
+    bool IntegrityCheck(std::string& report);
+
+    sqlite3* handle() const { return db_.get(); }
+    UserInterface& ui() const { return ui_; }
+    // Shows an engine message the way the catalogue's failure rules say:
+    // exclamation icon, OK button, at most 511 characters.
+    void ShowEngineMessage(std::string_view message) const;
+    // The reason for the last failure of an operation of this object.
+    const std::string& last_error() const { return last_error_; }
+    // How long an operation waits for another process's lock (default 3000 ms).
+    void set_busy_timeout_ms(int milliseconds) { busy_timeout_ms_ = milliseconds; }
+
+  private:
+    bool Fail(std::string message);
+    bool CommitPending();
+
+    UserInterface& ui_;
+    SqliteConnection db_;
+    std::string path_;
+    int busy_timeout_ms_ = 3000;
+    TableCursor computer_;
+    TableCursor volume_;
+    TableCursor folder_;
+    TableCursor file_;
+    TableCursor user_volumes_;
+    std::unique_ptr<StoredQuery> stored_query_;
+    bool tables_open_ = false;
+    std::string last_error_;
+};
+
+// Compacts a closed catalogue: VACUUM INTO "~tmp.db" in the same folder (the
+// current folder for a bare file name), then the copy replaces the file. The
+// catalogue stays exclusively locked throughout, so one that another process
+// is using is left alone; any failure leaves the catalogue file as it was.
+bool CompactCatalogue(const std::string& path, std::string* error = nullptr, int busy_timeout_ms = 3000);
+
+}  // namespace korvane

@@ -1,0 +1,488 @@
+#include "catalogue/stored_query.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+#include "app/text_helpers.h"
+#include "catalogue/catalogue.h"
+#include "catalogue/jet_sql.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr char kCacheTable[] = "temp.\"Korvane Snapshot\"";
+
+ColumnType TypeOfDeclared(const char* declared) {
+    if (declared == nullptr) {
+        return ColumnType::Text;
+    }
+    std::string_view type(declared);
+    if (EqualsNoCase(type, "INTEGER")) {
+        return ColumnType::Integer;
+    }
+    if (EqualsNoCase(type, "REAL")) {
+        return ColumnType::Double;
+    }
+    return ColumnType::Text;
+}
+
+// A whole text that is a number (the text filler "" is not).
+bool ParseNumber(std::string_view text, double& value) {
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    if (text.empty()) {
+        return false;
+    }
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::string NumberText(double value) {
+    char buffer[64];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return ec == std::errc() ? std::string(buffer, end) : std::string();
+}
+
+enum RecordTag : char { kTagNull = 0, kTagInteger = 1, kTagDouble = 2, kTagText = 3 };
+
+}  // namespace
+
+bool StoredQuery::Fail(std::string message) {
+    last_error_ = std::move(message);
+    return false;
+}
+
+bool StoredQuery::StoredQueryExists(std::string_view name) {
+    sqlite3* db = catalogue_.handle();
+    if (db == nullptr) {
+        return false;
+    }
+    SqlStatement statement;
+    if (!statement.Prepare(db, "SELECT 1 FROM \"Stored Queries\" WHERE \"Name\" = ?1", &last_error_) ||
+        !statement.BindText(1, name)) {
+        return false;
+    }
+    int rc = statement.Step();
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+        return Fail(SqliteMessage(db));
+    }
+    return rc == SQLITE_ROW;
+}
+
+bool StoredQuery::OpenStoredQuery(std::string_view name) {
+    if (open_) {
+        CloseStoredQuery();
+    }
+    sqlite3* db = catalogue_.handle();
+    if (db == nullptr) {
+        return Fail("The catalogue is not open.");
+    }
+    SqlStatement statement;
+    if (!statement.Prepare(db, "SELECT \"Name\", \"SQL\" FROM \"Stored Queries\" WHERE \"Name\" = ?1",
+                           &last_error_) ||
+        !statement.BindText(1, name)) {
+        return false;
+    }
+    int rc = statement.Step();
+    if (rc != SQLITE_ROW) {
+        return Fail(rc == SQLITE_DONE ? "There is no stored query " + std::string(name) + "."
+                                      : SqliteMessage(db));
+    }
+    name_.assign(statement.ColumnText(0));
+    sql_.assign(statement.ColumnText(1));
+    open_ = true;
+    columns_.clear();
+    SqlStatement prepared;
+    std::string error;
+    if (Prepare(sql_, prepared, error)) {
+        Describe(prepared);
+    }
+    return true;
+}
+
+bool StoredQuery::CreateStoredQuery(std::string_view name) {
+    if (open_) {
+        CloseStoredQuery();
+    }
+    sqlite3* db = catalogue_.handle();
+    if (db == nullptr) {
+        return Fail("The catalogue is not open.");
+    }
+    if (name.empty()) {
+        return Fail("A stored query needs a name.");
+    }
+    SqlStatement statement;
+    if (!statement.Prepare(db, "INSERT INTO \"Stored Queries\"(\"Name\", \"SQL\") VALUES (?1, NULL)",
+                           &last_error_) ||
+        !statement.BindText(1, name)) {
+        return false;
+    }
+    if (statement.Step() != SQLITE_DONE) {
+        return Fail(SqliteMessage(db));
+    }
+    name_.assign(name);
+    sql_.clear();
+    columns_.clear();
+    open_ = true;
+    return true;
+}
+
+bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error) {
+    std::string translated;
+    if (!TranslateJetSql(jet_sql, translated, error)) {
+        return false;
+    }
+    return statement.Prepare(catalogue_.handle(), translated, &error);
+}
+
+void StoredQuery::Describe(const SqlStatement& statement) {
+    columns_.clear();
+    const int count = statement.ColumnCount();
+    for (int i = 0; i < count; ++i) {
+        Column column;
+        const char* name = sqlite3_column_name(statement.get(), i);
+        column.name = name != nullptr ? name : "";
+        column.type = ColumnTypeOfName(column.name);
+        if (column.type == ColumnType::None) {
+            column.type = TypeOfDeclared(sqlite3_column_decltype(statement.get(), i));
+        }
+        columns_.push_back(std::move(column));
+    }
+}
+
+bool StoredQuery::SetStoredQuerySql(std::string_view jet_sql) {
+    sqlite3* db = catalogue_.handle();
+    if (!open_ || db == nullptr) {
+        return Fail("No stored query is open.");
+    }
+    SqlStatement statement;
+    std::string error;
+    if (!Prepare(jet_sql, statement, error)) {
+        catalogue_.ShowEngineMessage(error);
+        return Fail(error);
+    }
+    if (sqlite3_stmt_readonly(statement.get()) == 0) {
+        error = "Only a SELECT statement can be stored as a query.";
+        catalogue_.ShowEngineMessage(error);
+        return Fail(error);
+    }
+    if (jet_sql != sql_) {
+        SqlStatement update;
+        if (!update.Prepare(db, "UPDATE \"Stored Queries\" SET \"SQL\" = ?1 WHERE \"Name\" = ?2", &error) ||
+            !update.BindText(1, jet_sql) || !update.BindText(2, name_) || update.Step() != SQLITE_DONE) {
+            if (error.empty()) {
+                error = SqliteMessage(db);
+            }
+            catalogue_.ShowEngineMessage(error);
+            return Fail(error);
+        }
+        if (sqlite3_changes64(db) != 1) {
+            error = "The stored query " + name_ + " no longer exists.";
+            catalogue_.ShowEngineMessage(error);
+            return Fail(error);
+        }
+        sql_.assign(jet_sql);
+    }
+    Describe(statement);
+    return true;
+}
+
+bool StoredQuery::CloseStoredQuery() {
+    if (!open_) {
+        return false;
+    }
+    CloseQuerySnapshot();
+    open_ = false;
+    name_.clear();
+    sql_.clear();
+    columns_.clear();
+    return true;
+}
+
+void StoredQuery::Release() {
+    CloseStoredQuery();
+    CloseQuerySnapshot();
+}
+
+ColumnType StoredQuery::QueryColumnInfo(int index, std::string& name) const {
+    if (index < 0 || index >= static_cast<int>(columns_.size())) {
+        return ColumnType::None;
+    }
+    const Column& column = columns_[static_cast<std::size_t>(index)];
+    name = column.name;
+    return column.type;
+}
+
+bool StoredQuery::EnsureCacheTable() {
+    sqlite3* db = catalogue_.handle();
+    std::string error;
+    const std::string create =
+        std::string("CREATE TEMP TABLE IF NOT EXISTS \"Korvane Snapshot\"(record BLOB);") + "DELETE FROM " +
+        kCacheTable + ";";
+    return ExecuteSql(db, create.c_str(), &error) &&
+           cache_insert_.Prepare(
+               db, std::string("INSERT INTO ") + kCacheTable + "(rowid, record) VALUES (?1, ?2)", &error) &&
+           cache_read_.Prepare(db, std::string("SELECT record FROM ") + kCacheTable + " WHERE rowid = ?1",
+                               &error);
+}
+
+bool StoredQuery::OpenQuerySnapshot() {
+    CloseQuerySnapshot();
+    if (!open_ || catalogue_.handle() == nullptr) {
+        return Fail("No stored query is open.");
+    }
+    std::string error;
+    if (!Prepare(sql_, live_, error)) {
+        return Fail(error);
+    }
+    if (sqlite3_stmt_readonly(live_.get()) == 0) {
+        live_.Finalize();
+        return Fail("Only a SELECT statement can be run as a snapshot.");
+    }
+    Describe(live_);
+    cache_ok_ = EnsureCacheTable();
+    live_done_ = false;
+    rows_seen_ = 0;
+    position_ = -1;
+    row_.assign(columns_.size(), FieldValue{});
+    snapshot_open_ = true;
+    if (!StepLive() && !last_error_.empty()) {
+        CloseQuerySnapshot();
+        return false;
+    }
+    return true;
+}
+
+bool StoredQuery::CloseQuerySnapshot() {
+    if (!snapshot_open_) {
+        return false;
+    }
+    live_.Finalize();
+    cache_insert_.Finalize();
+    cache_read_.Finalize();
+    if (cache_ok_) {
+        // Frees the temporary pages; an error only leaves them until next time.
+        ExecuteSql(catalogue_.handle(), (std::string("DELETE FROM ") + kCacheTable).c_str());
+    }
+    snapshot_open_ = false;
+    position_ = -1;
+    rows_seen_ = 0;
+    return true;
+}
+
+bool StoredQuery::StepLive() {
+    last_error_.clear();
+    if (live_done_) {
+        return false;
+    }
+    int rc = live_.Step();
+    if (rc != SQLITE_ROW) {
+        live_done_ = true;
+        if (rc != SQLITE_DONE) {
+            last_error_ = SqliteMessage(catalogue_.handle());
+        }
+        live_.Reset();
+        position_ = -1;
+        return false;
+    }
+    for (std::size_t i = 0; i < row_.size(); ++i) {
+        row_[i] = live_.ColumnField(static_cast<int>(i));
+    }
+    if (cache_ok_) {
+        EncodeRow(record_);
+        cache_insert_.Reset();
+        if (!cache_insert_.BindInt(1, rows_seen_) ||
+            sqlite3_bind_blob64(cache_insert_.get(), 2, record_.data(), record_.size(), SQLITE_STATIC) !=
+                SQLITE_OK ||
+            cache_insert_.Step() != SQLITE_DONE) {
+            cache_ok_ = false;
+        }
+        cache_insert_.Reset();
+    }
+    position_ = rows_seen_;
+    ++rows_seen_;
+    return true;
+}
+
+void StoredQuery::EncodeRow(std::string& record) const {
+    record.clear();
+    for (const FieldValue& value : row_) {
+        switch (value.kind) {
+            case FieldKind::Integer: {
+                record += kTagInteger;
+                char bytes[sizeof value.integer];
+                std::memcpy(bytes, &value.integer, sizeof bytes);
+                record.append(bytes, sizeof bytes);
+                break;
+            }
+            case FieldKind::Double:
+            case FieldKind::Date: {
+                record += kTagDouble;
+                char bytes[sizeof value.number];
+                std::memcpy(bytes, &value.number, sizeof bytes);
+                record.append(bytes, sizeof bytes);
+                break;
+            }
+            case FieldKind::Text: {
+                record += kTagText;
+                std::uint64_t size = value.text.size();
+                char bytes[sizeof size];
+                std::memcpy(bytes, &size, sizeof bytes);
+                record.append(bytes, sizeof bytes);
+                record += value.text;
+                break;
+            }
+            case FieldKind::Null:
+                record += kTagNull;
+                break;
+        }
+    }
+}
+
+bool StoredQuery::DecodeRow(std::string_view record) {
+    std::size_t at = 0;
+    auto take = [&](void* target, std::size_t size) {
+        if (record.size() - at < size) {
+            return false;
+        }
+        std::memcpy(target, record.data() + at, size);
+        at += size;
+        return true;
+    };
+    for (FieldValue& value : row_) {
+        char tag = 0;
+        if (!take(&tag, 1)) {
+            return false;
+        }
+        switch (tag) {
+            case kTagInteger:
+                value.kind = FieldKind::Integer;
+                if (!take(&value.integer, sizeof value.integer)) {
+                    return false;
+                }
+                break;
+            case kTagDouble:
+                value.kind = FieldKind::Double;
+                if (!take(&value.number, sizeof value.number)) {
+                    return false;
+                }
+                break;
+            case kTagText: {
+                std::uint64_t size = 0;
+                if (!take(&size, sizeof size) || record.size() - at < size) {
+                    return false;
+                }
+                value.kind = FieldKind::Text;
+                value.text.assign(record.data() + at, static_cast<std::size_t>(size));
+                at += static_cast<std::size_t>(size);
+                break;
+            }
+            case kTagNull:
+                value.kind = FieldKind::Null;
+                break;
+            default:
+                return false;
+        }
+    }
+    return at == record.size();
+}
+
+bool StoredQuery::LoadCachedRow(std::int64_t position) {
+    if (!cache_ok_) {
+        return Fail("Rows already read can no longer be reached.");
+    }
+    cache_read_.Reset();
+    if (!cache_read_.BindInt(1, position)) {
+        return Fail(SqliteMessage(catalogue_.handle()));
+    }
+    bool ok = false;
+    if (cache_read_.Step() == SQLITE_ROW) {
+        const void* blob = sqlite3_column_blob(cache_read_.get(), 0);
+        const int size = sqlite3_column_bytes(cache_read_.get(), 0);
+        std::string_view record =
+            blob != nullptr ? std::string_view(static_cast<const char*>(blob), static_cast<std::size_t>(size))
+                            : std::string_view();
+        ok = DecodeRow(record);
+    }
+    cache_read_.Reset();
+    if (!ok) {
+        return Fail("A row already read could not be read again.");
+    }
+    position_ = position;
+    return true;
+}
+
+bool StoredQuery::MoveQueryRow(std::int64_t position) {
+    if (!snapshot_open_ || position < 0) {
+        return false;
+    }
+    if (position == position_) {
+        return true;
+    }
+    if (position < rows_seen_) {
+        return LoadCachedRow(position);
+    }
+    while (rows_seen_ <= position) {
+        if (!StepLive()) {
+            position_ = -1;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StoredQuery::NextQueryRow() {
+    if (!snapshot_open_ || position_ < 0) {
+        return false;
+    }
+    return MoveQueryRow(position_ + 1);
+}
+
+bool StoredQuery::QueryFieldValue(int column, FieldValue& value) {
+    if (!snapshot_open_ || position_ < 0 || column < 0 || column >= static_cast<int>(row_.size())) {
+        return false;
+    }
+    const FieldValue& raw = row_[static_cast<std::size_t>(column)];
+    const ColumnType type = columns_[static_cast<std::size_t>(column)].type;
+    if (raw.IsNull()) {
+        value = FieldValue::Null();
+        return true;
+    }
+    double number = 0.0;
+    bool numeric = raw.kind == FieldKind::Text ? ParseNumber(raw.text, number) : raw.AsDouble(number);
+    switch (type) {
+        case ColumnType::Integer:
+            if (raw.kind == FieldKind::Integer) {
+                value = FieldValue::OfInteger(SaturateToInt32(raw.integer));
+            } else if (numeric && !std::isnan(number)) {
+                value = FieldValue::OfInteger(SaturateToInt32(number));
+            } else {
+                value = FieldValue::Null();
+            }
+            break;
+        case ColumnType::Double:
+            value = numeric ? FieldValue::OfDouble(number) : FieldValue::Null();
+            break;
+        case ColumnType::Date:
+            value = numeric ? FieldValue::OfDate(number) : FieldValue::Null();
+            break;
+        default:
+            if (raw.kind == FieldKind::Text) {
+                value = FieldValue::OfText(raw.text);
+            } else if (raw.kind == FieldKind::Integer) {
+                value = FieldValue::OfText(std::to_string(raw.integer));
+            } else {
+                value = FieldValue::OfText(NumberText(raw.number));
+            }
+            break;
+    }
+    return true;
+}
+
+}  // namespace korvane
