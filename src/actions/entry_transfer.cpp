@@ -289,7 +289,8 @@ bool Transfer::CopyNonFolder(int from_dir, const std::string& name, const struct
 
 bool Transfer::CopyFile(int from_dir, const std::string& name, int to_dir, const std::string& target,
                         ExistingTarget existing, bool replacing, const std::string& shown) {
-    FileHandle in(::openat(from_dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+    FileHandle in(
+        ::openat(from_dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!in.valid())
         return Fail(errno, "opening", shown);
     struct stat opened;
@@ -478,7 +479,7 @@ bool Transfer::MoveAcrossDevices(int from_dir, const std::string& name, const st
     if (!Copy(from_dir, name, status, to_dir, target, existing, shown)) {
         // A half-made copy in a place that was free is ours to take back;
         // anything that was there before stays.
-        if (created_target && existing == ExistingTarget::kKeep) {
+        if (created_target) {
             TransferFailure ignored;
             struct stat made;
             if (::fstatat(to_dir, target.c_str(), &made, AT_SYMLINK_NOFOLLOW) == 0) {

@@ -249,6 +249,9 @@ bool MoveToTrash(const std::string& path, TrashedItem& item, int& error, std::st
 
     const std::vector<std::string> mount_points = MountPointsOf(ReadMountTable());
     const std::string item_mount = MountPointOf(full, mount_points);
+    if (item_mount == full) {
+        return Fail(EBUSY, "Could not move the mount point " + path + " to the trash", error, error_text);
+    }
     const std::string home_trash = HomeTrashPath();
     std::string trash;
     std::string recorded_path = full;
