@@ -3,10 +3,9 @@
 // asked, no message is shown; every path gets its own outcome and the
 // caller decides what counts as failure.
 //
-// The scripts' flag sets map as follows: copy and move without overwriting
-// (0x61C) use CollisionRule::kRename, with overwriting (0x614)
-// CollisionRule::kOverwrite; the delete set with undo (0x654) is
-// DeleteToTrash. Both copy and move make a missing destination folder.
+// A script's Copy and Move use CollisionRule::kRename, or kOverwrite with
+// its overwrite option; its Delete is DeleteToTrash. Both copy and move
+// make a missing destination folder.
 #pragma once
 
 #include <cstddef>
