@@ -49,7 +49,8 @@ using EntryDetailsFiller = std::function<void(const VolumeScanRecord& volume, Fo
 // files and its volume's root folder reference move up to make room, so the
 // folders below any folder X stay exactly X+1 to X+Folders(X). A node whose
 // folder is no longer on disk is passed over with its subtree and takes no
-// identifier (count is an upper bound). New rows get the Level of their
+// identifier, so the gap opened is as wide as what fills it; count (the
+// nodes the caller linked) caps how many are numbered. New rows get the Level of their
 // depth and zero totals; each ancestor's Folders grows by one per new folder.
 // Shows a progress window that cannot be cancelled. Writes the counters on
 // success.

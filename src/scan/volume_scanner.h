@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/user_interface.h"
 #include "catalogue/catalogue.h"
@@ -34,6 +35,14 @@ using FtpScanHook =
 // What a build works on: the run's catalogue (open), folder tree and
 // identifier counters, the person, and the event log for unattended reports.
 struct ScanContext {
+    ScanContext(Catalogue& run_catalogue, FolderTree& run_tree, IdCounters& run_counters,
+                UserInterface& person, std::string log_path)
+        : catalogue(run_catalogue),
+          tree(run_tree),
+          counters(run_counters),
+          ui(person),
+          event_log_path(std::move(log_path)) {}
+
     Catalogue& catalogue;
     FolderTree& tree;
     IdCounters& counters;
