@@ -4,7 +4,7 @@
 
 namespace korvane {
 
-ExecuteCheck CheckExecute(QueryProfile& profile, const FolderLookup& folders) {
+ExecuteCheck CheckExecute(QueryProfile& profile, FolderTree& folders) {
     ExecuteCheck check;
     if (!AnyFieldInQuery(profile)) {
         check.message = "Fields must be selected to build a query.";
@@ -15,7 +15,7 @@ ExecuteCheck CheckExecute(QueryProfile& profile, const FolderLookup& folders) {
         check.message = "You must assign an initial query folder.";
         return check;
     }
-    if (!EqualsNoCase(profile.initial_folder, kAllVolumesFolderName)) {
+    if (!EqualsNoCase(profile.initial_folder, kFolderTreeRootName)) {
         const std::int32_t id = folders.FolderIdOfPath(profile.initial_folder);
         if (id == 0) {
             check.message = "Initial query folder " + profile.initial_folder + " not found in database.";

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "query/folder_lookup.h"
+#include "catalogue/folder_tree.h"
 #include "query/query_profile.h"
 
 namespace korvane {
@@ -21,7 +21,7 @@ struct ExecuteCheck {
 // initial query folder.") and, unless it is the top node, be in the folder
 // tree ("Initial query folder %s not found in database."). Sets
 // initial_folder_id (0 first, then the folder found).
-ExecuteCheck CheckExecute(QueryProfile& profile, const FolderLookup& folders);
+ExecuteCheck CheckExecute(QueryProfile& profile, FolderTree& folders);
 
 // The result file beside a query file: the extension of the file name
 // replaced by "rst", or ".rst" appended when the name has none. None for a

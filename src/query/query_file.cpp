@@ -104,8 +104,8 @@ std::string CriteriaLineOf(const QueryField& field) {
     return line;
 }
 
-bool ReadQueryFile(QueryProfile& profile, const std::string& path, const FolderLookup& folders,
-                   bool interactive, std::string* error) {
+bool ReadQueryFile(QueryProfile& profile, const std::string& path, FolderTree& folders, bool interactive,
+                   std::string* error) {
     {
         std::ifstream probe(path, std::ios::binary);
         if (!probe) {
@@ -136,9 +136,9 @@ bool ReadQueryFile(QueryProfile& profile, const std::string& path, const FolderL
             SetError(error, "The query file " + path + " names no initial folder.");
             return false;
         }
-        profile.initial_folder = std::string(kAllVolumesFolderName);
+        profile.initial_folder = std::string(kFolderTreeRootName);
     }
-    if (EqualsNoCase(profile.initial_folder, kAllVolumesFolderName)) {
+    if (EqualsNoCase(profile.initial_folder, kFolderTreeRootName)) {
         profile.initial_folder_id = 0;
     } else {
         profile.initial_folder_id = folders.FolderIdOfPath(profile.initial_folder);

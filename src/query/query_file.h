@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "query/folder_lookup.h"
+#include "catalogue/folder_tree.h"
 #include "query/query_profile.h"
 
 namespace korvane {
@@ -23,8 +23,8 @@ namespace korvane {
 // names no folder of the catalogue. Interactively an empty Initial Folder
 // means all volumes and an unknown one gives initial folder ID 0 (Execute
 // reports it).
-bool ReadQueryFile(QueryProfile& profile, const std::string& path, const FolderLookup& folders,
-                   bool interactive, std::string* error = nullptr);
+bool ReadQueryFile(QueryProfile& profile, const std::string& path, FolderTree& folders, bool interactive,
+                   std::string* error = nullptr);
 
 // Rewrites the two sections (other sections of an existing file stay).
 // Fails when the file cannot be written, or when a text to write holds a

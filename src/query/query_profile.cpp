@@ -1,5 +1,7 @@
 #include "query/query_profile.h"
 
+#include "catalogue/folder_tree.h"
+
 namespace korvane {
 namespace {
 
@@ -69,7 +71,7 @@ bool HasBoth(std::uint32_t bits, std::uint32_t a, std::uint32_t b) {
 
 }  // namespace
 
-QueryProfile::QueryProfile() : initial_folder(kAllVolumesFolderName), sort_column("Size") {
+QueryProfile::QueryProfile() : initial_folder(kFolderTreeRootName), sort_column("Size") {
     for (int row = 0; row < kQueryFieldCount; ++row) {
         const FieldRow& source = kFieldTable[row];
         QueryField& field = fields[row];

@@ -10,10 +10,6 @@
 
 namespace korvane {
 
-// Name of the folder tree's top node; as a starting folder it means every
-// scanned volume.
-inline constexpr std::string_view kAllVolumesFolderName = "My Computer (Scanned Volumes)";
-
 // Role bits of the query fields.
 inline constexpr std::uint32_t kRoleName = 0x4000;
 inline constexpr std::uint32_t kRoleSize = 0x8000;

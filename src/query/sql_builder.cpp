@@ -2,10 +2,12 @@
 
 #include <charconv>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "app/formatting.h"
 #include "app/text_helpers.h"
+#include "catalogue/schema.h"
 
 namespace korvane {
 namespace {
@@ -332,10 +334,8 @@ bool DetailSql(QueryProfile& profile, std::int32_t descendant_count, const Civil
         profile.fields[kFolderIdRow].in_query = true;
         ++folder_count;
     }
-    if (folder_count == 0 && file_count == 0) {
-        error = "Fields must be selected to build a query.";
+    if (folder_count == 0 && file_count == 0)
         return false;
-    }
     if (!SafeSortColumn(profile.sort_column)) {
         error = "The sort column \"" + profile.sort_column + "\" is not a column of the query.";
         return false;
@@ -455,6 +455,55 @@ bool GenerateQuerySql(QueryProfile& profile, std::int32_t descendant_count, cons
         return false;
     profile.sql_text = std::move(sql);
     return true;
+}
+
+CivilTime CurrentRunTime() {
+    return LocalCivilTime(static_cast<std::int64_t>(std::time(nullptr)));
+}
+
+bool BuildQuerySql(QueryProfile& profile, Catalogue& catalogue, FolderTree& folders,
+                   const QueryBuildOptions& options, std::string* error) {
+    UserInterface& ui = catalogue.ui();
+    std::string reason;
+    // The catalogue's own lookups live in stored queries of these names.
+    for (std::string_view reserved : {kFetchVolumeQuery, kFetchFolderQuery, kFetchFileQuery}) {
+        if (EqualsNoCase(profile.query_name, reserved)) {
+            reason = "The name " + profile.query_name +
+                     " is used by the catalogue itself; save the query under "
+                     "another name.";
+            ui.ShowMessage(reason, MessageIcon::Exclamation, MessageButtons::Ok);
+            if (error)
+                *error = reason;
+            return false;
+        }
+    }
+    const CivilTime run_time = options.run_time.value_or(CurrentRunTime());
+    const std::int32_t descendants = folders.DescendantCountOf(profile.initial_folder_id);
+    if (!GenerateQuerySql(profile, descendants, run_time, reason)) {
+        if (!reason.empty())
+            ui.ShowMessage(reason, MessageIcon::Exclamation, MessageButtons::Ok);
+        if (error)
+            *error = reason.empty() ? "No folder or file field is in the query." : reason;
+        return false;
+    }
+    if (options.display_sql && ui.Interactive()) {
+        ui.ShowMessage(profile.sql_text, MessageIcon::None, MessageButtons::Ok);
+    }
+
+    StoredQuery& stored = catalogue.stored_query();
+    const bool opened = stored.StoredQueryExists(profile.query_name)
+                            ? stored.OpenStoredQuery(profile.query_name)
+                            : stored.CreateStoredQuery(profile.query_name);
+    if (!opened) {
+        if (error)
+            *error = stored.last_error();
+        return false;
+    }
+    const bool set = stored.SetStoredQuerySql(profile.sql_text);
+    if (!set && error)
+        *error = stored.last_error();
+    stored.CloseStoredQuery();
+    return set;
 }
 
 }  // namespace korvane

@@ -10,9 +10,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "catalogue/catalogue.h"
+#include "catalogue/folder_tree.h"
 #include "query/criterion.h"
 #include "query/query_profile.h"
 
@@ -32,8 +35,32 @@ bool BuildCondition(const QueryField& field, const CivilTime& run_time, std::str
 // folders below it (the folders below folder X are X+1 .. X+count). May put
 // Folder ID into the query (a detail query's folder rows need it). On
 // failure sql_text is empty and error says why ("Unknown crosstab query
-// method." among others).
+// method." among others); error stays empty when no folder or file field is
+// in the query.
 bool GenerateQuerySql(QueryProfile& profile, std::int32_t descendant_count, const CivilTime& run_time,
                       std::string& error);
+
+struct QueryBuildOptions {
+    bool display_sql = false;           // the DisplaySQL setting
+    std::optional<CivilTime> run_time;  // now (local time) when none
+};
+
+// Builds the statement for the starting folder (its folder count from the
+// folder tree) and stores it as the stored query named by the query name,
+// creating that stored query when needed. With display_sql on, an
+// interactive run shows the statement first.
+//
+// Fails, storing nothing, when no field is in the query, when a criterion
+// cannot be turned into a correct condition or the crosstab names neither
+// owner nor type (both shown to the person, exclamation icon), or when the
+// stored query cannot be opened or created. It also fails when the engine
+// refuses the statement (the engine's message is shown and the stored query
+// keeps its previous text): a run must not go on with a statement other
+// than the one asked for.
+bool BuildQuerySql(QueryProfile& profile, Catalogue& catalogue, FolderTree& folders,
+                   const QueryBuildOptions& options, std::string* error = nullptr);
+
+// The local time now, as criteria count it.
+CivilTime CurrentRunTime();
 
 }  // namespace korvane

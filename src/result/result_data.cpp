@@ -1,6 +1,7 @@
 #include "result/result_data.h"
 
 #include "app/text_helpers.h"
+#include "catalogue/folder_tree.h"
 
 namespace korvane {
 
@@ -25,7 +26,7 @@ int ResultData::ShownColumnIndex(std::string_view name) const {
 }
 
 ResultDocument::ResultDocument() {
-    data.path = std::string(kAllVolumesFolderName);
+    data.path = std::string(kFolderTreeRootName);
 }
 
 }  // namespace korvane

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/user_interface.h"
 #include "catalogue/schema.h"
 #include "query/query_profile.h"
 
@@ -64,6 +66,8 @@ struct ResultDocument {
     int display_mode = kDisplayReport;
     bool standalone = false;
     std::string forecast_text;
+    // The document's own progress window for its runs; made on first use.
+    std::unique_ptr<ProgressWindow> progress;
 };
 
 }  // namespace korvane

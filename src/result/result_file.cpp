@@ -6,6 +6,7 @@
 
 #include "app/document_settings.h"
 #include "query/civil_time.h"
+#include "result/result_rows.h"
 
 namespace korvane {
 namespace {
@@ -22,13 +23,16 @@ std::string QuotedText(std::string_view text) {
     return out;
 }
 
-std::string FieldText(const FieldValue& value, bool parent_id, const FolderLookup& folders) {
+std::string FieldText(const FieldValue& value, bool parent_id, FolderTree& folders) {
     switch (value.kind) {
         case FieldKind::Integer: {
             std::int32_t number = 0;
             value.AsInt32(number);
-            if (parent_id)
-                return QuotedText(folders.FolderPathOfId(number).value_or(""));
+            if (parent_id) {
+                std::string path;
+                folders.FolderPathOfId(number, path);
+                return QuotedText(path);
+            }
             return std::to_string(number);
         }
         case FieldKind::Double:
@@ -44,8 +48,8 @@ std::string FieldText(const FieldValue& value, bool parent_id, const FolderLooku
 }
 
 // Writes the sections; false when the standalone rows could not be written.
-bool WriteSections(DocumentSettings& settings, const ResultDocument& document, const FolderLookup& folders,
-                   ResultRowReader* rows) {
+bool WriteSections(DocumentSettings& settings, const ResultDocument& document, Catalogue& catalogue,
+                   FolderTree& folders) {
     const ResultData& data = document.data;
     settings.BeginSection(kGraphSection);
     settings.WriteText("Title", document.title);
@@ -63,7 +67,8 @@ bool WriteSections(DocumentSettings& settings, const ResultDocument& document, c
         settings.WriteText("FieldLine[" + std::to_string(i) + "]", FieldLineOf(data.columns[i]));
     }
     settings.WriteInt("Lines", data.row_count);
-    if (!rows || !rows->Open())
+    ResultRows rows(catalogue);
+    if (!rows.Open(data.result_name))
         return false;
     const int parent_id_column = data.ColumnIndex("Parent ID");
     std::vector<FieldValue> values;
@@ -72,13 +77,13 @@ bool WriteSections(DocumentSettings& settings, const ResultDocument& document, c
         values.clear();
         for (std::size_t column = 0; column < data.columns.size(); ++column) {
             FieldValue value;
-            if (!rows->Value(static_cast<int>(column), value))
+            if (!rows.Value(static_cast<int>(column), value))
                 break;
             values.push_back(std::move(value));
         }
         settings.WriteText("ResultLine[" + std::to_string(row++) + "]",
                            ResultLineOf(values, parent_id_column, folders));
-    } while (rows->Next());
+    } while (rows.Next());
     return true;
 }
 
@@ -97,8 +102,7 @@ std::string FieldLineOf(const ColumnDescriptor& column) {
            std::to_string(column.width);
 }
 
-std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_column,
-                         const FolderLookup& folders) {
+std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_column, FolderTree& folders) {
     std::string line;
     for (std::size_t i = 0; i < values.size(); ++i) {
         if (i > 0)
@@ -108,7 +112,7 @@ std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_co
     return line;
 }
 
-bool ReadResultFile(ResultDocument& document, const std::string& path, const FolderLookup& folders) {
+bool ReadResultFile(ResultDocument& document, const std::string& path, FolderTree& folders) {
     {
         std::ifstream probe(path, std::ios::binary);
         if (!probe)
@@ -125,12 +129,11 @@ bool ReadResultFile(ResultDocument& document, const std::string& path, const Fol
     settings.SelectSection(kTableSection);
     ResultData& data = document.data;
     data.result_name = DocumentNameOfPath(path);
-    const std::string stored_path = settings.ReadText("Path", "", kWhole);
-    data.current_folder_id = folders.FolderIdOfPath(stored_path);
-    data.path =
-        data.current_folder_id == 0
-            ? std::string(kAllVolumesFolderName)
-            : folders.FolderPathOfId(data.current_folder_id).value_or(std::string(kAllVolumesFolderName));
+    const FolderNode* folder = folders.FindFolderByPath(settings.ReadText("Path", "", kWhole));
+    if (!folder)
+        folder = folders.root();
+    data.current_folder_id = folder->folder_id;
+    folders.FolderPath(folder, data.path);
     document.standalone = settings.ReadInt("Standalone") != 0;
     const long fields = settings.ReadInt("Fields");
     const std::size_t count = fields < 0 ? 0 : std::min<std::size_t>(fields, kMaxResultColumns);
@@ -138,8 +141,8 @@ bool ReadResultFile(ResultDocument& document, const std::string& path, const Fol
     return true;
 }
 
-bool WriteResultFile(const ResultDocument& document, const std::string& path, const FolderLookup& folders,
-                     ResultRowReader* rows) {
+bool WriteResultFile(const ResultDocument& document, const std::string& path, Catalogue& catalogue,
+                     FolderTree& folders) {
     namespace fs = std::filesystem;
     const std::string fresh = path + ".~new";
     std::error_code ignored;
@@ -148,7 +151,7 @@ bool WriteResultFile(const ResultDocument& document, const std::string& path, co
     DocumentSettings settings;
     settings.SelectFile(fresh);
     settings.BeginBatch();
-    const bool complete = WriteSections(settings, document, folders, rows);
+    const bool complete = WriteSections(settings, document, catalogue, folders);
     if (!settings.Commit()) {
         fs::remove(fresh, ignored);
         return false;

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
 #include "catalogue/field_value.h"
-#include "query/folder_lookup.h"
+#include "catalogue/folder_tree.h"
 #include "result/result_data.h"
-#include "result/row_reader.h"
 
 namespace korvane {
 
@@ -17,15 +17,16 @@ namespace korvane {
 // becomes the file's name cut at its first "."; a Path no longer in the
 // catalogue opens on the top node (all volumes). The column count is read
 // (at most 32); the descriptors are rebuilt by the next run.
-bool ReadResultFile(ResultDocument& document, const std::string& path, const FolderLookup& folders);
+bool ReadResultFile(ResultDocument& document, const std::string& path, FolderTree& folders);
 
 // Writes the file afresh (only its own sections remain). A standalone result
-// also writes FieldLine, Lines and one ResultLine per row read from rows;
-// when the rows cannot be opened or there are none, the file keeps what was
-// written before and the save fails. The new file replaces the old one only
-// once it is complete, so a failed write keeps the old file.
-bool WriteResultFile(const ResultDocument& document, const std::string& path, const FolderLookup& folders,
-                     ResultRowReader* rows);
+// also writes FieldLine, Lines and one ResultLine per row of the stored query
+// named by the result name; when that query cannot be opened or has no rows,
+// the file keeps what was written before and the save fails. The new file
+// replaces the old one only once it is written, so a write that fails keeps
+// the old file.
+bool WriteResultFile(const ResultDocument& document, const std::string& path, Catalogue& catalogue,
+                     FolderTree& folders);
 
 // "\"%s\",%d,%d,%d,%d": name, shown, type, sort direction, width.
 std::string FieldLineOf(const ColumnDescriptor& column);
@@ -35,8 +36,7 @@ std::string FieldLineOf(const ColumnDescriptor& column);
 // count cut to a whole number, dates "%H:%M:%S %m/%d/%Y" (empty for the
 // filler 12/31/1899), texts in double quotes, null empty. A line break in a
 // text would end the file's line, so it is written as a blank.
-std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_column,
-                         const FolderLookup& folders);
+std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_column, FolderTree& folders);
 
 // The text of a date field: empty for the filler date (day number 1.0) and
 // for values that are no date.

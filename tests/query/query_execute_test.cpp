@@ -2,17 +2,18 @@
 
 #include <gtest/gtest.h>
 
-#include "query/listed_folders.h"
+#include "query/query_catalogue.h"
 #include "query/query_file.h"
 #include "support/temp_dir.h"
 
 namespace korvane {
 namespace {
 
-using testing::ListedFolders;
+using ExecuteChecks = testing::QueryCatalogueTest;
 
-TEST(CheckExecute, MessagesInOrder) {
-    const ListedFolders folders({{12, "/srv/users", 4}});
+TEST_F(ExecuteChecks, MessagesInOrder) {
+    LoadTree();
+    FolderTree& folders = tree_;
     QueryProfile profile;
     profile.initial_folder = "";
     ExecuteCheck check = CheckExecute(profile, folders);
@@ -32,7 +33,7 @@ TEST(CheckExecute, MessagesInOrder) {
     profile.initial_folder = "/srv/users";
     check = CheckExecute(profile, folders);
     EXPECT_TRUE(check.ok);
-    EXPECT_EQ(profile.initial_folder_id, 12);
+    EXPECT_EQ(profile.initial_folder_id, 5);
 
     profile.initial_folder = "MY COMPUTER (SCANNED VOLUMES)";
     check = CheckExecute(profile, folders);
@@ -40,18 +41,17 @@ TEST(CheckExecute, MessagesInOrder) {
     EXPECT_EQ(profile.initial_folder_id, 0);
 }
 
-TEST(CheckExecute, InteractiveOpenOfAQueryWhoseFolderIsGone) {
-    testing::TempDir dir;
-    const std::string path = dir / "q.qry";
+TEST_F(ExecuteChecks, InteractiveOpenOfAQueryWhoseFolderIsGone) {
+    LoadTree();
+    const std::string path = dir_ / "q.qry";
     ASSERT_TRUE(testing::WriteFileBytes(
         path,
         "[Query]\r\nInitial Folder=/srv/old\r\nLines=2\r\nQueryLine[0]= \"File\", \"Name\",\r\n"
         "QueryLine[1]= \"File\", \"Size\",\r\n"));
-    const ListedFolders folders({{12, "/srv/users", 4}});
     QueryProfile profile;
-    ASSERT_TRUE(ReadQueryFile(profile, path, folders, true));
+    ASSERT_TRUE(ReadQueryFile(profile, path, tree_, true));
     EXPECT_TRUE(CheckQueryShape(profile));
-    const ExecuteCheck check = CheckExecute(profile, folders);
+    const ExecuteCheck check = CheckExecute(profile, tree_);
     EXPECT_FALSE(check.ok);
     EXPECT_EQ(check.message, "Initial query folder /srv/old not found in database.");
 }

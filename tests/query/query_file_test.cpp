@@ -6,21 +6,24 @@
 
 #include "app/text_helpers.h"
 #include "query/criterion.h"
-#include "query/listed_folders.h"
+#include "query/query_catalogue.h"
 #include "support/temp_dir.h"
 
 namespace korvane {
 namespace {
 
-using testing::ListedFolders;
 using testing::ReadFileBytes;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
 const std::string kGolden = std::string(KORVANE_SOURCE_DIR) + "/tests/query/data/worked_example.qry";
 
-class QueryFileTest : public ::testing::Test {
+class QueryFileTest : public testing::QueryCatalogueTest {
   protected:
+    void SetUp() override {
+        QueryCatalogueTest::SetUp();
+        LoadTree();
+    }
     QueryField& Field(QueryProfile& profile, const char* table, const char* name) {
         return profile.fields[FindQueryField(profile, table, name)];
     }
@@ -40,8 +43,7 @@ class QueryFileTest : public ::testing::Test {
         return File(name, lines);
     }
 
-    TempDir dir_;
-    ListedFolders folders_{{{100, "C:\\Data", 20}, {7, "/srv/share", 2}}};
+    FolderTree& folders_ = tree_;
 };
 
 TEST_F(QueryFileTest, ExampleFileReadsIntoTheWorkedExample) {
@@ -58,7 +60,7 @@ TEST_F(QueryFileTest, ExampleFileReadsIntoTheWorkedExample) {
     EXPECT_EQ(profile.sort_direction, "DESC");
     EXPECT_EQ(profile.description, "Documents changed this month");
     EXPECT_EQ(profile.initial_folder, "C:\\Data");
-    EXPECT_EQ(profile.initial_folder_id, 100);
+    EXPECT_EQ(profile.initial_folder_id, 2);
     int in_query = 0;
     for (const QueryField& field : profile.fields)
         in_query += field.in_query ? 1 : 0;
@@ -96,7 +98,7 @@ TEST_F(QueryFileTest, WriteAndReadBackKeepEveryValue) {
     written.folder_threshold = 50;
     written.sort_column = "Modify Date";
     written.description = "\"quoted\" description";
-    written.initial_folder = "/srv/share";
+    written.initial_folder = "/srv/users/ann";
     Field(written, "File", "Name").in_query = true;
     Field(written, "File", "Name").value_text = "Exclude  \"a, b\",\"*.tmp\"";
     Field(written, "File", "Size").in_query = true;
@@ -120,7 +122,7 @@ TEST_F(QueryFileTest, WriteAndReadBackKeepEveryValue) {
     EXPECT_EQ(read.sort_column, "Modify Date");
     EXPECT_EQ(read.sort_direction, "");
     EXPECT_EQ(read.description, written.description);
-    EXPECT_EQ(read.initial_folder_id, 7);
+    EXPECT_EQ(read.initial_folder_id, 6);
     EXPECT_FALSE(Field(read, "Computer", "Name").in_query);
     for (int row = kFirstFolderRow; row < kQueryFieldCount; ++row) {
         EXPECT_EQ(read.fields[row].in_query, written.fields[row].in_query) << row;

@@ -1,0 +1,167 @@
+#include "result/export_csv.h"
+
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "result/result_file.h"
+#include "result/result_rows.h"
+
+namespace korvane {
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+void AppendNumber(std::string& line, std::int64_t value) {
+    char text[24];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    line.append(text, result.ptr);
+}
+
+// The parent folder's path, remembered for the rows of the same folder.
+class ParentPaths {
+  public:
+    explicit ParentPaths(FolderTree& folders) : folders_(folders) {}
+    const std::string& PathOf(std::int32_t id) {
+        if (!valid_ || id != id_) {
+            path_.clear();
+            folders_.FolderPathOfId(id, path_);
+            id_ = id;
+            valid_ = true;
+        }
+        return path_;
+    }
+
+  private:
+    FolderTree& folders_;
+    std::int32_t id_ = 0;
+    bool valid_ = false;
+    std::string path_;
+};
+
+void AppendValue(std::string& line, const FieldValue& value, bool parent_id, ParentPaths& paths) {
+    switch (value.kind) {
+        case FieldKind::Integer: {
+            std::int32_t number = 0;
+            value.AsInt32(number);
+            if (parent_id) {
+                AppendCsvField(line, paths.PathOf(number));
+            } else {
+                AppendNumber(line, number);
+            }
+            break;
+        }
+        case FieldKind::Double:
+            AppendNumber(line, SaturateToInt64(value.number));
+            break;
+        case FieldKind::Date:
+            line += ResultDateText(value.number);
+            break;
+        case FieldKind::Text:
+            AppendCsvField(line, value.text);
+            break;
+        case FieldKind::Null:
+            break;
+    }
+}
+
+}  // namespace
+
+void AppendCsvField(std::string& line, std::string_view text) {
+    if (text.find_first_of(",\r\n") == std::string_view::npos) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (char c : text) {
+        if (c == '"')
+            line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& catalogue, FolderTree& folders,
+               ProgressWindow* window) {
+    const int parent_id_column = result.ColumnIndex("Parent ID");
+    ResultRows rows(catalogue);
+    if (!rows.Open(result.result_name))
+        return false;
+
+    std::vector<char> buffer(1 << 20);  // outlives the file that uses it
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        if (window) {
+            catalogue.ui().ShowMessage("Could not write to " + path + ".", MessageIcon::Exclamation,
+                                       MessageButtons::Ok);
+        }
+        return false;
+    }
+    std::setvbuf(file.get(), buffer.data(), _IOFBF, buffer.size());
+    if (window) {
+        window->Show();
+        window->SetRange(0, 100);
+        window->SetPosition(0);
+        window->SetTitle("Exporting results to CSV file...");
+    }
+
+    std::vector<int> shown;
+    std::string line;
+    for (std::size_t i = 0; i < result.columns.size(); ++i) {
+        if (!result.columns[i].shown)
+            continue;
+        if (!shown.empty())
+            line += ',';
+        AppendCsvField(line, static_cast<int>(i) == parent_id_column ? "Path" : result.columns[i].name);
+        shown.push_back(static_cast<int>(i));
+    }
+    line += "\r\n";
+    bool written = std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+
+    ParentPaths paths(folders);
+    FieldValue value;
+    std::int64_t done = 0;
+    int percent = 0;
+    do {
+        line.clear();
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            if (!rows.Value(shown[i], value))
+                break;
+            if (i > 0)
+                line += ',';
+            AppendValue(line, value, shown[i] == parent_id_column, paths);
+        }
+        line += "\r\n";
+        written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+        ++done;
+        if (window) {
+            // Polling and drawing every row would slow a large export down;
+            // the bar moves in whole percent anyway.
+            if (done % 64 == 0 && window->PollCancel())
+                break;
+            const int now =
+                result.row_count > 0
+                    ? static_cast<int>(std::min<std::int64_t>(100, 100 * (done - 1) / result.row_count))
+                    : 0;
+            if (now != percent) {
+                percent = now;
+                window->SetPosition(percent);
+            }
+        }
+    } while (written && rows.Next());
+
+    written = std::fflush(file.get()) == 0 && written;
+    written = std::fclose(file.release()) == 0 && written;
+    if (window)
+        window->Close();
+    if (!written && window) {
+        catalogue.ui().ShowMessage("Could not write to " + path + ".", MessageIcon::Exclamation,
+                                   MessageButtons::Ok);
+    }
+    return written;
+}
+
+}  // namespace korvane

@@ -1,0 +1,25 @@
+#include "result/result_rows.h"
+
+namespace korvane {
+
+bool ResultRows::Open(std::string_view name) {
+    Close();
+    if (!query_.OpenStoredQuery(name))
+        return false;
+    open_ = true;
+    if (!query_.OpenQuerySnapshot() || !query_.MoveQueryRow(0)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void ResultRows::Close() {
+    if (!open_)
+        return;
+    query_.CloseQuerySnapshot();
+    query_.CloseStoredQuery();
+    open_ = false;
+}
+
+}  // namespace korvane

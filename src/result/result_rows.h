@@ -1,0 +1,34 @@
+// The rows of a result's answer, read afresh from the catalogue's stored
+// query of the result's name, one at a time; closed again when this object
+// ends, whatever happened in between.
+#pragma once
+
+#include <string_view>
+
+#include "catalogue/catalogue.h"
+#include "catalogue/field_value.h"
+
+namespace korvane {
+
+class ResultRows {
+  public:
+    explicit ResultRows(Catalogue& catalogue) : query_(catalogue.stored_query()) {}
+    ~ResultRows() { Close(); }
+    ResultRows(const ResultRows&) = delete;
+    ResultRows& operator=(const ResultRows&) = delete;
+
+    // Opens the stored query and its snapshot on the first row; false when
+    // either cannot be opened or the answer has no rows.
+    bool Open(std::string_view name);
+    // The current row's value of a column; false when it cannot be read.
+    bool Value(int column, FieldValue& value) { return query_.QueryFieldValue(column, value); }
+    // Moves to the next row; false at the end.
+    bool Next() { return query_.NextQueryRow(); }
+    void Close();
+
+  private:
+    StoredQuery& query_;
+    bool open_ = false;
+};
+
+}  // namespace korvane
