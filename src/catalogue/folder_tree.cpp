@@ -19,9 +19,16 @@ namespace {
 // Nodes whose Parent ID is not a number never join the tree.
 constexpr std::uint8_t kNoParent = 1;
 
+// A name read as null has no bytes and no address to copy from.
+void CopyBytes(char* target, std::string_view bytes) {
+    if (!bytes.empty()) {
+        std::memcpy(target, bytes.data(), bytes.size());
+    }
+}
+
 std::unique_ptr<char[]> CopyName(std::string_view name) {
     auto copy = std::make_unique<char[]>(name.size() + 1);
-    std::memcpy(copy.get(), name.data(), name.size());
+    CopyBytes(copy.get(), name);
     copy[name.size()] = '\0';
     return copy;
 }
@@ -120,7 +127,7 @@ bool FolderTree::LoadFolderTree(Catalogue& catalogue) {
         value = 0;
         read.ColumnField(2).AsInt32(value);
         node.folders = value;
-        std::memcpy(names.get() + used, name.data(), name.size());
+        CopyBytes(names.get() + used, name);
         names[used + name.size()] = '\0';
         node.name_data = names.get() + used;
         node.name_length = static_cast<std::uint32_t>(name.size());
@@ -368,7 +375,7 @@ FolderNode* FolderTree::AddFolderNode(std::string_view name, FolderNode* parent)
     auto block = std::make_unique<std::byte[]>(bytes);
     auto* node = new (block.get()) FolderNode();
     char* text = reinterpret_cast<char*>(block.get() + sizeof(FolderNode));
-    std::memcpy(text, name.data(), name.size());
+    CopyBytes(text, name);
     text[name.size()] = '\0';
     node->name_data = text;
     node->name_length = static_cast<std::uint32_t>(name.size());
@@ -394,7 +401,7 @@ void FolderTree::SetFolderName(FolderNode* node, std::string_view name) {
     }
     auto block = std::make_unique<std::byte[]>(name.size() + 1);
     char* text = reinterpret_cast<char*>(block.get());
-    std::memcpy(text, name.data(), name.size());
+    CopyBytes(text, name);
     text[name.size()] = '\0';
     node->name_data = text;
     node->name_length = static_cast<std::uint32_t>(name.size());
