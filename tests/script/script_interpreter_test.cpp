@@ -117,7 +117,7 @@ TEST_F(ScriptTest, LongLinesAndUnbalancedQuotesDoNotBreakTheRun) {
         WriteScript("long.sch", {"rem " + std::string(5000, 'x'), "Delete \"@unbalanced", "rem done"});
     EXPECT_EQ(RunScript(state_, script), 1);
     const auto lines = LogLines();
-    ASSERT_EQ(lines.size(), 2u);
+    ASSERT_EQ(lines.size(), 1u) << "a script with a failed line logs no success";
     EXPECT_EQ(lines[0], "\"long.sch\", \"Error\", \"Error on line 2: Query unbalanced not found.\"");
 }
 
@@ -140,6 +140,52 @@ TEST_F(ScriptTest, CommandStartsAProgramOrSaysItCouldNot) {
     EXPECT_FALSE(interpreter.RunScriptLine(SplitScriptLine("Command \"/no/such/program --x\"")));
     EXPECT_EQ(interpreter.error_text(), "Could not execute command /no/such/program --x.");
     EXPECT_FALSE(interpreter.RunScriptLine(SplitScriptLine("Command")));
+}
+
+TEST_F(ScriptTest, CopyRenamesOnCollisionUnlessOverwriting) {
+    ASSERT_TRUE(WriteFileBytes(dir_ / "report, final.doc", "new"));
+    std::filesystem::create_directory(dir_ / "backup");
+    ASSERT_TRUE(WriteFileBytes(dir_ / "backup/report, final.doc", "old"));
+    ScriptInterpreter interpreter(state_);
+    const std::string copy = "Copy \"" + (dir_ / "report, final.doc") + "\", \"" + (dir_ / "backup") + "\"";
+    EXPECT_TRUE(interpreter.RunScriptLine(SplitScriptLine(copy)));
+    EXPECT_EQ(ReadFileBytes(dir_ / "backup/report, final.doc"), "old");
+    EXPECT_EQ(ReadFileBytes(dir_ / "backup/report, final (2).doc"), "new");
+    EXPECT_TRUE(interpreter.RunScriptLine(SplitScriptLine(copy + ", /OVERWRITE")));
+    EXPECT_EQ(ReadFileBytes(dir_ / "backup/report, final.doc"), "new");
+    EXPECT_FALSE(interpreter.RunScriptLine(SplitScriptLine("Copy \"" + (dir_ / "absent") + "\", \"" + (dir_ / "backup") + "\"")));
+    EXPECT_EQ(interpreter.error_text().rfind("Could not copy to " + (dir_ / "backup") + ": ", 0), 0u) << interpreter.error_text();
+}
+
+TEST_F(ScriptTest, LinkMovesAndLeavesAShortcutAtTheOldPlace) {
+    ASSERT_TRUE(WriteFileBytes(dir_ / "report.doc", "data"));
+    ScriptInterpreter interpreter(state_);
+    ASSERT_TRUE(interpreter.RunScriptLine(
+        SplitScriptLine("Link \"" + (dir_ / "report.doc") + "\", \"" + (dir_ / "archive") + "\"")));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "report.doc"));
+    EXPECT_EQ(ReadFileBytes(dir_ / "archive/report.doc"), "data");
+    ASSERT_TRUE(std::filesystem::is_symlink(dir_ / "report.doc.lnk"));
+    EXPECT_EQ(std::filesystem::read_symlink(dir_ / "report.doc.lnk"), dir_ / "archive/report.doc");
+}
+
+TEST_F(ScriptTest, DeleteGoesToTheTrashAndMoveReportsFailure) {
+    const std::string saved = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+    setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+    ASSERT_TRUE(WriteFileBytes(dir_ / "old.log", "x"));
+    ScriptInterpreter interpreter(state_);
+    EXPECT_TRUE(interpreter.RunScriptLine(SplitScriptLine("Delete \"" + (dir_ / "old.log") + "\"")));
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "old.log"));
+    EXPECT_EQ(ReadFileBytes(dir_ / "data/Trash/files/old.log"), "x");
+    ASSERT_TRUE(WriteFileBytes(dir_ / "blocker", ""));
+    ASSERT_TRUE(WriteFileBytes(dir_ / "a.txt", "a"));
+    EXPECT_FALSE(interpreter.RunScriptLine(
+        SplitScriptLine("Move \"" + (dir_ / "a.txt") + "\", \"" + (dir_ / "blocker") + "\"")));
+    EXPECT_EQ(ReadFileBytes(dir_ / "a.txt"), "a") << "a failed move loses nothing";
+    if (saved.empty()) {
+        unsetenv("XDG_DATA_HOME");
+    } else {
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    }
 }
 
 }  // namespace

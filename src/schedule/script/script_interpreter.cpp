@@ -10,6 +10,9 @@
 #include "app/event_log.h"
 #include "app/text_helpers.h"
 #include "schedule/command_line.h"
+#include "actions/shell_operations.h"
+#include "actions/shortcut.h"
+#include "scan/volume_scanner.h"
 #include "schedule/process_launcher.h"
 #include "schedule/script/script_tokens.h"
 
@@ -142,23 +145,68 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
         WriteEvent(state_.paths.event_log_path, "Script.exe", "Error", "Not enough parameters");
         return Fail("Not enough parameters");
     }
-    return Fail("Scan is not available in this build.");
+    // The volume list is the parameters as written, quotes included, joined by ",".
+    std::string volume_list;
+    for (const auto& parameter : parameters) volume_list += (volume_list.empty() ? "" : ",") + parameter;
+    ScanContext context{state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path};
+    const bool built = BuildCatalogue(context, volume_list, nullptr);
+    // The volume counter advances only for a volume that was walked.
+    if (!built || state_.counters.next_volume <= 1) {
+        return Fail(FillTemplate("Scan could not read any volume of %s.", volume_list));
+    }
+    return true;
 }
 
 bool ScriptInterpreter::Query(const std::vector<std::string>&) {
     return Fail("Query is not available in this build.");
 }
 
-bool ScriptInterpreter::CopyOrMove(const std::vector<std::string>&, bool) {
-    return Fail("File operations are not available in this build.");
+namespace {
+
+// "/OVERWRITE" and "/SUBFOLDER/OVERWRITE" overwrite; any other option renames on collision.
+CollisionRule RuleOfOption(const std::vector<std::string>& parameters) {
+    if (parameters.size() < 3) return CollisionRule::kRename;
+    const std::string option = UnquoteParameter(parameters[2]);
+    return (option == "/OVERWRITE" || option == "/SUBFOLDER/OVERWRITE") ? CollisionRule::kOverwrite
+                                                                        : CollisionRule::kRename;
 }
 
-bool ScriptInterpreter::Link(const std::vector<std::string>&) {
-    return Fail("File operations are not available in this build.");
+}  // namespace
+
+bool ScriptInterpreter::CopyOrMove(const std::vector<std::string>& parameters, bool move) {
+    std::vector<std::string> files;
+    if (!FileList(parameters[0], files)) return false;
+    const std::string destination = UnquoteParameter(parameters[1]);
+    const CollisionRule rule = RuleOfOption(parameters);
+    const ShellOperationResult result = move ? MoveFiles(files, destination, rule) : CopyFiles(files, destination, rule);
+    if (result.AllSucceeded()) return true;
+    return Fail(std::string(move ? "Could not move to " : "Could not copy to ") + destination + ": " +
+                result.FirstError());
 }
 
-bool ScriptInterpreter::Delete(const std::vector<std::string>&) {
-    return Fail("File operations are not available in this build.");
+bool ScriptInterpreter::Link(const std::vector<std::string>& parameters) {
+    std::vector<std::string> files;
+    if (!FileList(parameters[0], files)) return false;
+    const std::string destination = UnquoteParameter(parameters[1]);
+    const ShellOperationResult result = MoveFiles(files, destination, CollisionRule::kOverwrite);
+    std::string first_error = result.FirstError();
+    for (const auto& item : result.items) {
+        if (!item.ok()) continue;
+        // The shortcut keeps the old full name, extension included: report.doc.lnk.
+        if (!CreateShortcut(item.source, "Moved by Korvane...", item.target) && first_error.empty()) {
+            first_error = "could not create the shortcut " + item.source + ".lnk";
+        }
+    }
+    if (first_error.empty()) return true;
+    return Fail("Could not link to " + destination + ": " + first_error);
+}
+
+bool ScriptInterpreter::Delete(const std::vector<std::string>& parameters) {
+    std::vector<std::string> files;
+    if (!FileList(parameters[0], files)) return false;
+    const ShellOperationResult result = DeleteToTrash(files);
+    if (result.AllSucceeded()) return true;
+    return Fail("Could not move to the trash: " + result.FirstError());
 }
 
 bool ScriptInterpreter::Export(const std::vector<std::string>&) {
