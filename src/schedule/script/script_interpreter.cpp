@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "app/document_settings.h"
 #include "app/event_log.h"
@@ -12,6 +13,14 @@
 #include "schedule/command_line.h"
 #include "actions/shell_operations.h"
 #include "actions/shortcut.h"
+#include "catalogue/folder_tree.h"
+#include "query/query_file.h"
+#include "query/query_profile.h"
+#include "result/export_csv.h"
+#include "result/result_data.h"
+#include "result/result_file.h"
+#include "result/result_rows.h"
+#include "result/run_query.h"
 #include "scan/volume_scanner.h"
 #include "schedule/process_launcher.h"
 #include "schedule/script/script_tokens.h"
@@ -20,6 +29,8 @@ namespace korvane {
 
 struct ScriptQueryEntry {
     std::string name;
+    std::unique_ptr<QueryProfile> profile;  // the result's data points at it
+    ResultDocument result;
     std::vector<std::string> files;
 };
 
@@ -157,8 +168,75 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
     return true;
 }
 
-bool ScriptInterpreter::Query(const std::vector<std::string>&) {
-    return Fail("Query is not available in this build.");
+bool ScriptInterpreter::Query(const std::vector<std::string>& parameters) {
+    const std::string name = UnquoteParameter(parameters[0]);
+    const std::string initial_folder = UnquoteParameter(parameters[1]);
+    if (initial_folder.empty()) return Fail(FillTemplate("Query %s has no initial folder.", name));
+
+    ScriptQueryEntry entry;
+    entry.profile = std::make_unique<QueryProfile>();
+    QueryProfile& profile = *entry.profile;
+    const std::string base = state_.paths.folder + name;
+    if (!ReadQueryFile(profile, base + ".qry", state_.tree, false)) {
+        return Fail(FillTemplate("Could not open query %s.", base + ".qry"));
+    }
+    if (!CheckQueryShape(profile)) return Fail(FillTemplate("Query %s is not valid.", profile.query_name));
+    ReadResultFile(entry.result, base + ".rst", state_.tree);
+
+    FolderTree& tree = state_.tree;
+    std::int32_t folder_id = 0;
+    if (!EqualsNoCase(initial_folder, kFolderTreeRootName)) {
+        folder_id = tree.FolderIdOfPath(initial_folder);
+        if (folder_id == 0) {
+            return Fail(FillTemplate("Initial query folder %s not found in database.", initial_folder));
+        }
+    } else if (!profile.include_subfolders) {
+        return Fail(FillTemplate("Include subfolders must be on with an initial query folder of '%s'.",
+                                 kFolderTreeRootName));
+    }
+    ResultData& data = entry.result.data;
+    data.result_name = profile.query_name;
+    data.current_folder_id = folder_id;
+    data.profile = &profile;
+    QueryBuildOptions options;
+    options.display_sql = false;
+    if (!RunQuery(&profile, data, state_.catalogue, tree, nullptr, options) || data.row_count == 0) {
+        return Fail(FillTemplate("No results found in query %s.", profile.query_name));
+    }
+    if (!CollectFiles(data, initial_folder, entry.files)) {
+        return Fail(FillTemplate("Query %s found only folders.", profile.query_name));
+    }
+    entry.name = name;
+    queries_.push_back(std::move(entry));
+    return true;
+}
+
+bool ScriptInterpreter::CollectFiles(const ResultData& data, const std::string& initial_folder,
+                                     std::vector<std::string>& files) {
+    files.clear();
+    const int name_column = data.ColumnIndex("Name");
+    const int parent_column = data.ColumnIndex("Parent ID");
+    const int folder_column = data.ColumnIndex("Folder ID");
+    ResultRows rows(state_.catalogue);
+    if (!rows.Open(data.result_name)) return false;
+    bool any_file = false;
+    do {
+        FieldValue value;
+        std::int32_t folder_id = 0;
+        if (folder_column >= 0 && rows.Value(folder_column, value) && value.AsInt32(folder_id) && folder_id != 0) {
+            continue;  // a folder row
+        }
+        any_file = true;
+        std::string name;
+        if (name_column < 0 || !rows.Value(name_column, value) || !value.AsText(name)) continue;
+        std::string folder = initial_folder;
+        std::int32_t parent_id = 0;
+        if (parent_column >= 0 && rows.Value(parent_column, value) && value.AsInt32(parent_id)) {
+            state_.tree.FolderPathOfId(parent_id, folder);
+        }
+        files.push_back(JoinPath(folder, name));
+    } while (rows.Next());
+    return any_file;
 }
 
 namespace {
@@ -209,8 +287,15 @@ bool ScriptInterpreter::Delete(const std::vector<std::string>& parameters) {
     return Fail("Could not move to the trash: " + result.FirstError());
 }
 
-bool ScriptInterpreter::Export(const std::vector<std::string>&) {
-    return Fail("Export is not available in this build.");
+bool ScriptInterpreter::Export(const std::vector<std::string>& parameters) {
+    const std::string name = UnquoteParameter(parameters[0]).substr(1);
+    ScriptQueryEntry* entry = FindQuery(name);
+    if (entry == nullptr) return Fail(FillTemplate("Query %s not found.", name));
+    const std::string path = UnquoteParameter(parameters[1]);
+    if (!ExportCsv(entry->result.data, path, state_.catalogue, state_.tree, nullptr)) {
+        return Fail(FillTemplate("Couldn't export result to %s.", path));
+    }
+    return true;
 }
 
 bool ScriptInterpreter::Print(const std::vector<std::string>&) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/program/program_state.h"
+#include "result/result_data.h"
 
 namespace korvane {
 
@@ -40,6 +41,8 @@ private:
     bool RemoveDirectory(const std::vector<std::string>& parameters);
     // The list a file specification names: "@query" or a single path.
     bool FileList(const std::string& specification, std::vector<std::string>& files);
+    // The full paths of the answer's file rows, in row order; false when it has none.
+    bool CollectFiles(const ResultData& data, const std::string& initial_folder, std::vector<std::string>& files);
     ScriptQueryEntry* FindQuery(const std::string& name);
 
     ProgramState& state_;
