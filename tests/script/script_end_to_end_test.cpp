@@ -1,0 +1,119 @@
+// A whole unattended run: scan a real tree, run a saved query for one of its
+// folders, export it, list it in a log file, and check the outcome against
+// the tree itself.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "app/program/start_program.h"
+#include "catalogue/schema.h"
+#include "schedule/script/script_interpreter.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+
+namespace korvane {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RecordingUserInterface;
+using testing::TempDir;
+using testing::WriteFileBytes;
+
+class ScriptEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        state_.paths = InstallPathsOf(dir_ / "home");
+        std::filesystem::create_directories(state_.paths.folder);
+        std::string error;
+        ASSERT_TRUE(CreateEmptyCatalogue(state_.paths.folder + "Korvane.db", error)) << error;
+        ASSERT_TRUE(state_.catalogue.OpenCatalogue(state_.paths.folder + "Korvane.db"));
+        ASSERT_TRUE(LoadCatalogueState(state_));
+        tree_ = dir_ / "tree";
+        // Three .doc files of known sizes, one in a subfolder, plus files the query must leave out.
+        std::filesystem::create_directories(tree_ + "/sub dir");
+        ASSERT_TRUE(WriteFileBytes(tree_ + "/a.doc", std::string(1500, 'a')));
+        ASSERT_TRUE(WriteFileBytes(tree_ + "/big, \"quoted\".doc", std::string(2500, 'b')));
+        ASSERT_TRUE(WriteFileBytes(tree_ + "/sub dir/c.DOC", std::string(4000, 'c')));
+        ASSERT_TRUE(WriteFileBytes(tree_ + "/notes.txt", std::string(9000, 'n')));
+        ASSERT_TRUE(WriteFileBytes(tree_ + "/tiny.doc", "x"));
+        ASSERT_TRUE(WriteFileBytes(
+            state_.paths.folder + "Docs.qry",
+            "[Query Options]\r\nIncludeSubFolders=1\r\nDuplicates=\r\nFileThreshold=0\r\nFolderThreshold=0\r\n"
+            "SortColumn=Size\r\nDescending=DESC\r\n[Query]\r\nDescription=Documents\r\nInitial Folder=" +
+                tree_ + "\r\nLines=3\r\n"
+                        "QueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
+                        "QueryLine[1]= \"File\", \"Size\", Include  1K - 10K , \r\n"
+                        "QueryLine[2]= \"File\", \"Parent ID\",\r\n"));
+    }
+
+    std::string WriteScript(const std::vector<std::string>& lines) {
+        std::string text = "[Script]\r\nLines=" + std::to_string(lines.size()) + "\r\n";
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            text += "ScriptLine[" + std::to_string(i) + "]=" + lines[i] + "\r\n";
+        }
+        const std::string path = state_.paths.folder + "night.sch";
+        EXPECT_TRUE(WriteFileBytes(path, text));
+        return path;
+    }
+
+    TempDir dir_;
+    std::string tree_;
+    RecordingUserInterface ui_;
+    ProgramState state_{ui_};
+};
+
+TEST_F(ScriptEndToEnd, ScanQueryExportAndLogfile) {
+    const std::string csv = dir_ / "docs.csv";
+    const std::string script = WriteScript({
+        "Scan \"" + tree_ + "\"",
+        "Query \"Docs\", \"" + tree_ + "\"",
+        "Export \"@Docs\", \"" + csv + "\"",
+        "Logfile \"@Docs\"",
+    });
+    ASSERT_EQ(RunScript(state_, script), 1);
+    const std::string log = ReadFileBytes(state_.paths.event_log_path);
+    EXPECT_NE(log.find("\"night.sch\", \"Info\", \"Success executing script " + script + " of 4 lines.\""),
+              std::string::npos)
+        << log;
+
+    // The log file lists the three matching files, largest first.
+    EXPECT_EQ(ReadFileBytes(state_.paths.folder + "Docs.log"),
+              tree_ + "/sub dir/c.DOC\r\n" + tree_ + "/big, \"quoted\".doc\r\n" + tree_ + "/a.doc\r\n");
+
+    // The export holds a header and the same three rows, the awkward name quoted.
+    const std::string exported = ReadFileBytes(csv);
+    EXPECT_NE(exported.find("\"big, \"\"quoted\"\".doc\""), std::string::npos) << exported;
+    EXPECT_NE(exported.find("4000"), std::string::npos) << exported;
+    EXPECT_EQ(exported.find("notes.txt"), std::string::npos);
+    EXPECT_EQ(exported.find("tiny.doc"), std::string::npos);
+}
+
+TEST_F(ScriptEndToEnd, QueryFailuresNameTheirCause) {
+    const std::string script = WriteScript({
+        "Scan \"" + tree_ + "\"",
+        "Query \"Missing\", \"" + tree_ + "\"",
+        "Query \"Docs\", \"/no/such/folder\"",
+        "Query \"Docs\", \"My Computer (Scanned Volumes)\"",
+        "Export \"@Missing\", \"" + (dir_ / "x.csv") + "\"",
+    });
+    ASSERT_EQ(RunScript(state_, script), 1);
+    const std::string log = ReadFileBytes(state_.paths.event_log_path);
+    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Missing.qry."), std::string::npos) << log;
+    EXPECT_NE(log.find("Error on line 3: Initial query folder /no/such/folder not found in database."), std::string::npos) << log;
+    EXPECT_NE(log.find("Error on line 5: Query Missing not found."), std::string::npos) << log;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "x.csv"));
+}
+
+TEST_F(ScriptEndToEnd, ScanOfNothingReadableFails) {
+    const std::string script = WriteScript({"Scan \"" + (dir_ / "no such folder") + "\""});
+    ASSERT_EQ(RunScript(state_, script), 1);
+    EXPECT_NE(ReadFileBytes(state_.paths.event_log_path).find("Error on line 1: Scan could not read any volume of"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace korvane
