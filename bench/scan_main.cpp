@@ -1,7 +1,8 @@
 // Builds a catalogue from a volume list the way an unattended Scan does, for
 // timing the scanner on its own:
-//   scan_main CATALOGUE VOLUME_LIST [--create]
-// --create makes the catalogue file first when it does not exist. Prints
+//   scan_main CATALOGUE VOLUME_LIST [--create] [--direct]
+// --create makes the catalogue file first when it does not exist; --direct
+// saves rows on the walking thread instead of a writer thread. Prints
 // the rows written and the catalogue's size.
 #include <sys/stat.h>
 
@@ -18,12 +19,17 @@
 int main(int argc, char** argv) {
     using namespace korvane;
     if (argc < 3) {
-        std::fprintf(stderr, "usage: %s CATALOGUE VOLUME_LIST [--create]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s CATALOGUE VOLUME_LIST [--create] [--direct]\n", argv[0]);
         return 2;
     }
     const std::string path = argv[1];
     struct stat st;
-    if (argc > 3 && std::strcmp(argv[3], "--create") == 0 && stat(path.c_str(), &st) != 0) {
+    bool create = false, direct = false;
+    for (int i = 3; i < argc; ++i) {
+        create = create || std::strcmp(argv[i], "--create") == 0;
+        direct = direct || std::strcmp(argv[i], "--direct") == 0;
+    }
+    if (create && stat(path.c_str(), &st) != 0) {
         std::string error;
         if (!CreateEmptyCatalogue(path, error)) {
             std::fprintf(stderr, "%s\n", error.c_str());
@@ -39,6 +45,7 @@ int main(int argc, char** argv) {
     FolderTree tree;
     IdCounters counters;
     ScanContext context(catalogue, tree, counters, ui, "");
+    context.overlap_writing = !direct;
     const bool built = BuildCatalogue(context, argv[2], nullptr);
     catalogue.CloseCatalogue();
     const long long bytes = stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <ctime>
+#include <exception>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "platform/directory_reader.h"
 #include "platform/volumes.h"
 #include "scan/drive_descriptions.h"
+#include "scan/row_pipeline.h"
 
 namespace korvane {
 namespace {
@@ -64,9 +67,14 @@ std::string_view PathBelowVolume(std::string_view path, std::string_view root) {
 // folders from the root to the one being listed.
 class VolumeWalker {
   public:
-    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners,
+    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners, RowPipeline& rows,
                  ProgressWindow* progress, char separator)
-        : context_(context), volume_(volume), owners_(owners), progress_(progress), separator_(separator) {}
+        : context_(context),
+          volume_(volume),
+          owners_(owners),
+          rows_(rows),
+          progress_(progress),
+          separator_(separator) {}
 
     // Lists the folder the reader has open (nothing when it could not be
     // opened); false when the person cancelled.
@@ -118,7 +126,7 @@ class VolumeWalker {
         folder.size += child.size;
         FillEntryDetails(owners_, volume_, child);
         child.parent_id = folder.folder_id;
-        WriteFolderRow(context_.catalogue, child, separator_);
+        rows_.PushFolder(child, separator_);
         folder.entry = std::move(child.entry);
         return walked;
     }
@@ -138,7 +146,7 @@ class VolumeWalker {
         if (volume_.cluster_size != 0) {
             folder.blocks += (folder.compressed_size + volume_.cluster_size - 1) / volume_.cluster_size;
         }
-        WriteFileRow(context_.catalogue, folder);
+        rows_.PushFile(folder);
         folder.parent_id = parent;
         bytes_scanned_ += folder.compressed_size;
         if (context_.files_seen++ % kPercentEvery == 0 && progress_ != nullptr && volume_.used != 0) {
@@ -152,6 +160,7 @@ class VolumeWalker {
     ScanContext& context_;
     VolumeScanRecord& volume_;
     OwnerResolver& owners_;
+    RowPipeline& rows_;
     ProgressWindow* progress_;
     char separator_;
     std::uint64_t device_ = 0;
@@ -348,13 +357,16 @@ class VolumeListScan {
             root.path = JoinPath(root.path, *target.rest, separator);
         }
 
-        VolumeWalker walker(context_, volume, owners_, progress_, separator);
+        RowPipeline rows(context_.catalogue,
+                         context_.overlap_writing && std::thread::hardware_concurrency() > 1);
+        VolumeWalker walker(context_, volume, owners_, rows, progress_, separator);
         DirectoryReader reader;
         if (reader.OpenPath(root.path)) {
             walker.set_device(reader.self().device);
         }
         const bool walked = walker.WalkFolder(root, reader);
         reader.Close();
+        rows.Finish();
 
         root.entry = DirectoryEntry{};
         root.owner = volume.owner;
@@ -404,7 +416,13 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
         progress->Show();
         progress->SetTitle("Initializing Database...");
     }
-    const auto finish = [progress](bool result) {
+    const auto finish = [&context, progress](bool result) {
+        // A build that stopped early leaves the tree as the catalogue now is.
+        Catalogue& catalogue = context.catalogue;
+        if (!result && catalogue.IsOpen() && !catalogue.TablesOpen() && catalogue.OpenCatalogueTables()) {
+            context.tree.LoadFolderTree(catalogue);
+            catalogue.CloseCatalogueTables();
+        }
         if (progress != nullptr) {
             progress->Close();
         }
@@ -444,7 +462,12 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
     context.counters.next_volume = 1;
     context.counters.next_folder = 1;
     context.counters.next_file = 1;
-    VolumeListScan(context, progress).Run(volume_list);
+    try {
+        VolumeListScan(context, progress).Run(volume_list);
+    } catch (const std::exception&) {
+        // Out of memory in the middle of a volume: the rows saved so far
+        // stay, and the build completes its closing steps.
+    }
 
     CloseUserVolumes(catalogue);
     if (progress != nullptr) {

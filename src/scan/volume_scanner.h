@@ -53,6 +53,10 @@ struct ScanContext {
     // Scans "uv: " tokens whose location starts with "ftp:"; while empty such
     // tokens are skipped like an unreadable user volume.
     FtpScanHook ftp_scan;
+    // Save rows on a second thread while the walk goes on, when the machine
+    // has more than one processor. The catalogue belongs to that thread
+    // during the walk of each volume; FtpScanHook runs between volumes.
+    bool overlap_writing = true;
     // Files seen by every build of this context; every 20th file recomputes
     // the percentage.
     std::uint64_t files_seen = 0;

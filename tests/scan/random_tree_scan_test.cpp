@@ -11,6 +11,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "scan/volume_scanner.h"
 #include "scan_fixture.h"
@@ -114,14 +115,18 @@ class RandomTreeBuilder {
     int counter_ = 0;
 };
 
-class RandomTreeScanTest : public ScanTest, public ::testing::WithParamInterface<unsigned> {};
+// Seeds, and whether rows are saved on a writer thread or directly.
+class RandomTreeScanTest : public ScanTest,
+                           public ::testing::WithParamInterface<std::tuple<unsigned, bool>> {};
 
 TEST_P(RandomTreeScanTest, NumberingAndFolderTotalsMatchAnIndependentWalk) {
+    const auto [seed, overlap] = GetParam();
+    context_.overlap_writing = overlap;
     const std::string root = Tree("random");
-    RandomTreeBuilder(GetParam(), root).Build();
+    RandomTreeBuilder(seed, root).Build();
     // A second volume after the first checks that numbering runs on across volumes.
     const std::string other = Tree("other");
-    RandomTreeBuilder(GetParam() + 1000, other).Build();
+    RandomTreeBuilder(seed + 1000, other).Build();
     ASSERT_TRUE(Build("\"" + root + "\",\"" + other + "\""));
     const CatalogueRows rows = Read();
 
@@ -188,7 +193,8 @@ TEST_P(RandomTreeScanTest, NumberingAndFolderTotalsMatchAnIndependentWalk) {
     EXPECT_EQ(rows.counters.next_file, static_cast<std::int32_t>(rows.files.size()) + 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RandomTreeScanTest, ::testing::Values(1u, 2u, 3u, 4u, 5u, 6u));
+INSTANTIATE_TEST_SUITE_P(Seeds, RandomTreeScanTest,
+                         ::testing::Combine(::testing::Values(1u, 2u, 3u, 4u), ::testing::Bool()));
 
 }  // namespace
 }  // namespace korvane::testing

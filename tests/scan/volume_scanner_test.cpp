@@ -293,7 +293,10 @@ TEST_F(ScanTest, AnUnreadableFolderIsRecordedAsEmpty) {
     EXPECT_EQ(rows.counters.next_folder, 4);
 }
 
-TEST_F(ScanTest, CancelInASubfolderKeepsWhatWasScannedAndStopsTheList) {
+class CancelTest : public ScanTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CancelTest, CancelInASubfolderKeepsWhatWasScannedAndStopsTheList) {
+    context_.overlap_writing = GetParam();
     const std::string first = Tree("first");
     const std::string second = Tree("second");
     fs::create_directories(first + "/sub");
@@ -326,6 +329,20 @@ TEST_F(ScanTest, CancelInASubfolderKeepsWhatWasScannedAndStopsTheList) {
     EXPECT_TRUE(log.closed);
     EXPECT_EQ(log.titles.back(), "Database Close...");
     EXPECT_EQ(std::count(log.titles.begin(), log.titles.end(), "Scanning '" + rows.volumes[0].root + "'"), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(WriterThread, CancelTest, ::testing::Bool());
+
+TEST_F(ScanTest, AClosedCatalogueIsNotBuiltAndItsTreeIsKept) {
+    const std::string root = Tree("kept");
+    fs::create_directories(root + "/sub");
+    ASSERT_TRUE(Build(root));
+    ASSERT_NE(FolderId(root + "/sub"), 0);
+    catalogue_.CloseCatalogue();
+    auto progress = ui_.CreateProgressWindow();
+    EXPECT_FALSE(Build(root, progress.get()));
+    EXPECT_NE(FolderId(root + "/sub"), 0);
+    EXPECT_FALSE(ui_.progress[0]->shown);
 }
 
 TEST_F(ScanTest, AnEmptyListLeavesOnlyTheComputerRowWithCountersOne) {
