@@ -1,0 +1,23 @@
+// What makes a document and its window for each registered type. The main
+// window keeps one template per type, in registration order.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "ui/document.h"
+#include "ui/document_frame.h"
+
+namespace korvane {
+
+struct DocumentTemplate {
+    const DocumentType* type;
+    std::function<std::unique_ptr<Document>()> make_document;
+    // The frame is made for a document that has been opened.
+    std::function<DocumentFrame*(Document&)> make_frame;
+};
+
+// Query, result and schedule, in that order.
+std::vector<DocumentTemplate> StandardDocumentTemplates();
+
+}  // namespace korvane

@@ -1,0 +1,35 @@
+// The result window: the result document as the windowed program holds it,
+// its frame (the folder tree beside the report, a status bar whose first
+// pane starts with "Nothing selected.") and the folder tree pane.
+#pragma once
+
+#include <QTreeWidget>
+
+#include "ui/document_frame.h"
+
+namespace korvane {
+
+inline constexpr const char* kNothingSelected = "Nothing selected.";
+
+class ResultDocument : public Document {
+    Q_OBJECT
+  public:
+    explicit ResultDocument(QObject* parent = nullptr);
+};
+
+// The folder tree of the result: picks the folder the result runs for.
+class CDriveView : public QTreeWidget, public DocumentView {
+    Q_OBJECT
+  public:
+    explicit CDriveView(QWidget* parent = nullptr);
+    QWidget* Widget() override { return this; }
+    void OnUpdate(int) override {}
+};
+
+class CResultFrame : public DocumentFrame {
+    Q_OBJECT
+  public:
+    CResultFrame(ResultDocument& document, QWidget* parent = nullptr);
+};
+
+}  // namespace korvane

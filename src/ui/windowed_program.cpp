@@ -1,0 +1,65 @@
+#include "ui/windowed_program.h"
+
+#include <QApplication>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <memory>
+
+#include "app/event_log.h"
+#include "app/settings.h"
+#include "ui/about_box.h"
+#include "ui/icons.h"
+#include "ui/main_frame.h"
+#include "ui/qt_user_interface.h"
+
+namespace korvane {
+
+int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
+    std::unique_ptr<QApplication> application;
+    if (QApplication::instance() == nullptr)
+        application = std::make_unique<QApplication>(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Korvane"));
+    QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
+    QApplication::setDesktopFileName(QStringLiteral("korvane"));
+    QApplication::setWindowIcon(ApplicationIcon());
+    QtUserInterface ui;
+
+    {
+        const auto status =
+            ui.ShowStatus("Please wait", "Initializing...", "Reading folders into memory...", "", "");
+        if (start.load_folder_tree && !start.load_folder_tree())
+            return 1;
+    }
+
+    CMainFrame frame(start, ui);
+    ui.SetMainWindow(&frame);
+    frame.showMaximized();
+    QApplication::processEvents();
+
+    int code = 0;
+    if (start.request.mode == RunMode::Print) {
+        QPrinter printer(QPrinter::HighResolution);
+        if (QPrinterInfo::defaultPrinter().isNull()) {
+            WriteEvent(start.paths.event_log_path, "Korvane", "Error",
+                       "No printer is available to print " + start.request.path + ".");
+        }
+        code = frame.PrintRun(start.request.path, printer) ? 0 : 1;
+    } else {
+        if (start.request.mode == RunMode::Open) {
+            frame.OpenDocumentFile(start.request.path);
+        } else {
+            frame.ReopenProjectList();
+            if (start.select_first_volumes && ReadSelectedDrive(start.paths.settings_path).empty() &&
+                start.select_first_volumes(frame, ui)) {
+                frame.RefreshResults();
+            }
+        }
+        code = QApplication::exec();
+    }
+    if (start.write_id_counters)
+        start.write_id_counters();
+    ui.SetMainWindow(nullptr);
+    return code;
+}
+
+}  // namespace korvane

@@ -1,0 +1,50 @@
+// The windowed program: what main hands over once the catalogue is open,
+// and the one call that runs the interactive, open and print modes.
+#pragma once
+
+#include <functional>
+
+#include "app/command_line.h"
+#include "app/settings.h"
+#include "app/user_interface.h"
+#include "ui/options_dialog.h"
+
+namespace korvane {
+
+class CMainFrame;
+
+struct WindowedStart {
+    // Interactive, Open or Print, with the document of the last two.
+    RunRequest request;
+    InstallPaths paths;
+    // The settings read at start. The Options dialog updates the display
+    // and mail settings in place; the database path stays the one in use.
+    ProgramOptions options;
+    // The splash and, after it, the tip of the day.
+    bool show_splash = true;
+
+    // Reads the ID counters and every folder into memory (opening and
+    // closing the catalogue tables around it). Called while the status
+    // window "Please wait" is painted. False ends the program; the callback
+    // has told the person why.
+    std::function<bool()> load_folder_tree;
+    // The Options dialog's catalogue buttons.
+    CatalogueUpkeep upkeep;
+    // The Options dialog's OK: the display settings take effect at once.
+    std::function<void(const ProgramOptions&)> options_changed;
+    // At the end of every windowed run: writes the ID counters back to the
+    // catalogue (the tables are opened and closed inside).
+    std::function<void()> write_id_counters;
+    // A first run (Selected Drive empty) shows the volume selection with
+    // building on. True when the person confirmed and the catalogue was
+    // built. Left empty, nothing is shown.
+    std::function<bool(CMainFrame& frame, UserInterface& ui)> select_first_volumes;
+};
+
+// Runs the windowed start and end: the status window while the folders
+// load, the main window with its documents, the message loop, and the ID
+// counters written at the end. Makes the QApplication unless one exists.
+// Returns the program's exit code.
+int RunWindowedProgram(int& argc, char** argv, WindowedStart& start);
+
+}  // namespace korvane

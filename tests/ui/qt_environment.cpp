@@ -1,0 +1,70 @@
+#include "qt_environment.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <memory>
+
+namespace korvane::testing {
+namespace {
+
+class QtEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        application_ = std::make_unique<QApplication>(argc_, argv_);
+    }
+    void TearDown() override { application_.reset(); }
+
+  private:
+    int argc_ = 1;
+    char name_[9] = "ui_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QApplication> application_;
+};
+
+[[maybe_unused]] ::testing::Environment* const kQtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+}  // namespace
+
+MessageBoxAnswerer::MessageBoxAnswerer(std::deque<QMessageBox::StandardButton> answers)
+    : answers_(std::move(answers)) {
+    connect(&timer_, &QTimer::timeout, this, &MessageBoxAnswerer::Look);
+    timer_.start(5);
+}
+
+void MessageBoxAnswerer::Look() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || !box->isVisible())
+        return;
+    boxes.push_back({box->text().toStdString(), box->icon(), box->standardButtons()});
+    QAbstractButton* button = nullptr;
+    if (!answers_.empty()) {
+        button = box->button(answers_.front());
+        answers_.pop_front();
+    }
+    if (button == nullptr)
+        button = box->button(QMessageBox::Cancel);
+    if (button == nullptr)
+        button = box->escapeButton();
+    if (button != nullptr)
+        button->click();
+}
+
+bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > milliseconds)
+            return done();
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+}  // namespace korvane::testing
