@@ -1,7 +1,6 @@
 #include "query/civil_time.h"
 
 #include <cmath>
-#include <cstdio>
 #include <ctime>
 
 namespace korvane {
@@ -65,10 +64,25 @@ bool CivilOfDayNumber(double day_number, CivilTime& civil) {
 }
 
 std::string FormatCivilTime(const CivilTime& civil) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d %02d/%02d/%04d", civil.hour, civil.minute, civil.second,
-                  civil.month, civil.day, civil.year);
-    return text;
+    // Written by hand: exports format a date per row, and printf is slow.
+    char text[24];
+    auto two = [](char* at, int value) {
+        at[0] = static_cast<char>('0' + value / 10 % 10);
+        at[1] = static_cast<char>('0' + value % 10);
+    };
+    two(text, civil.hour);
+    text[2] = ':';
+    two(text + 3, civil.minute);
+    text[5] = ':';
+    two(text + 6, civil.second);
+    text[8] = ' ';
+    two(text + 9, civil.month);
+    text[11] = '/';
+    two(text + 12, civil.day);
+    text[14] = '/';
+    two(text + 15, civil.year / 100);
+    two(text + 17, civil.year % 100);
+    return std::string(text, 19);
 }
 
 }  // namespace korvane

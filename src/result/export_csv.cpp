@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "result/result_file.h"
@@ -21,25 +22,25 @@ void AppendNumber(std::string& line, std::int64_t value) {
     line.append(text, result.ptr);
 }
 
-// The parent folder's path, remembered for the rows of the same folder.
+// Folder paths by identifier, each built once: rows of one folder rarely
+// come together (the answer is sorted), and a path costs a walk up the tree.
 class ParentPaths {
-  public:
+public:
     explicit ParentPaths(FolderTree& folders) : folders_(folders) {}
     const std::string& PathOf(std::int32_t id) {
-        if (!valid_ || id != id_) {
-            path_.clear();
-            folders_.FolderPathOfId(id, path_);
-            id_ = id;
-            valid_ = true;
-        }
-        return path_;
+        auto found = paths_.find(id);
+        if (found != paths_.end()) return found->second;
+        // Bounded by the number of folders; start afresh past a generous limit.
+        if (paths_.size() >= kLimit) paths_.clear();
+        std::string path;
+        folders_.FolderPathOfId(id, path);
+        return paths_.emplace(id, std::move(path)).first->second;
     }
 
-  private:
+private:
+    static constexpr std::size_t kLimit = 1 << 20;
     FolderTree& folders_;
-    std::int32_t id_ = 0;
-    bool valid_ = false;
-    std::string path_;
+    std::unordered_map<std::int32_t, std::string> paths_;
 };
 
 void AppendValue(std::string& line, const FieldValue& value, bool parent_id, ParentPaths& paths) {
