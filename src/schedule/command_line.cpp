@@ -1,5 +1,7 @@
 #include "schedule/command_line.h"
 
+#include <unistd.h>
+
 namespace korvane {
 
 bool SplitCommandLine(std::string_view line, std::vector<std::string>& words, std::string& error) {
@@ -89,6 +91,15 @@ std::string QuoteCommandWord(std::string_view word) {
     }
     out.push_back('"');
     return out;
+}
+
+std::string RunningProgramPath() {
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= path.size())
+        return {};
+    path.resize(static_cast<std::size_t>(n));
+    return path;
 }
 
 std::string BuildJobCommand(std::string_view program_path, std::string_view schedule_path) {

@@ -20,6 +20,10 @@ bool SplitCommandLine(std::string_view line, std::vector<std::string>& words, st
 // there escaped, so SplitCommandLine gives back exactly the word.
 std::string QuoteCommandWord(std::string_view word);
 
+// The full path of the running executable (what a job started from this
+// program runs); empty when it cannot be read.
+std::string RunningProgramPath();
+
 // The job command of a schedule: "\"%s\" /EXECUTE \"%s\"" with the program
 // and the schedule file (each quoted by QuoteCommandWord).
 std::string BuildJobCommand(std::string_view program_path, std::string_view schedule_path);

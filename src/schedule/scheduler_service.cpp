@@ -261,8 +261,6 @@ int SchedulerService::Run() {
                     s.stop = true;
             }
         }
-        if (ready > 0 && (fds[1].revents & POLLIN) != 0)
-            s.AcceptClients();
         for (std::size_t i = 0; ready > 0 && i < polled.size(); ++i) {
             Client& client = *polled[i];
             const short revents = fds[i + 2].revents;
@@ -284,6 +282,9 @@ int SchedulerService::Run() {
             }
         }
         s.clients.remove_if([](const Client& client) { return client.gone; });
+        // After the departed are gone, so their places count for newcomers.
+        if (ready > 0 && (fds[1].revents & POLLIN) != 0)
+            s.AcceptClients();
     }
     s.Log("stopping");
     s.clients.clear();

@@ -49,6 +49,8 @@ TEST(CommandLine, JobCommandGivesBackHostilePathsExactly) {
         EXPECT_EQ(words[1], "/EXECUTE");
         EXPECT_EQ(words[2], path);
     }
+    // This test program is the running executable.
+    EXPECT_EQ(RunningProgramPath().substr(RunningProgramPath().rfind('/') + 1), "schedule_tests");
     EXPECT_EQ(BuildJobCommand("/usr/bin/korvane", "/home/u/Night.sch"),
               "\"/usr/bin/korvane\" /EXECUTE \"/home/u/Night.sch\"");
 }

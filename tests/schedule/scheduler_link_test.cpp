@@ -298,6 +298,7 @@ TEST_F(SchedulerLinkTest, HostileClientsAreDroppedAndTheSchedulerServesOn) {
     }
     {
         // Many frames sent at once without reading: answered one by one, in order.
+        Pause(200);
         RawClient c(socket);
         std::string burst = connect;
         for (int i = 0; i < 200; ++i) {
@@ -380,6 +381,25 @@ TEST_F(SchedulerLinkTest, WithoutForegroundItReturnsOnceServingAndEndsOnTerm) {
         Pause(50);
     EXPECT_NE(::lstat(socket.c_str(), &st), 0) << Log();
     EXPECT_NE(Log().find("stopping"), std::string::npos);
+}
+
+TEST_F(SchedulerLinkTest, ACrashedSchedulersSocketIsReplacedAndItsJobsKept) {
+    ASSERT_TRUE(Scheduler().Start()) << Log();
+    SchedulerLink link(ui, {socket});
+    ASSERT_TRUE(link.Open());
+    ASSERT_TRUE(link.RegisterJob("/kept.sch", "/bin/true", "01/01/2040 00:00:00", "Monthly"));
+    ASSERT_EQ(::kill(process->Pid(), SIGKILL), 0);
+    process->WaitForExit(5000);
+    struct stat st;
+    ASSERT_EQ(::lstat(socket.c_str(), &st), 0);
+
+    // The socket left behind answers nobody.
+    SchedulerLink stale(ui, {socket});
+    EXPECT_FALSE(stale.Open());
+    EXPECT_EQ(ui.messages.back().text, kSchedulerNotOnline);
+
+    ASSERT_TRUE(Scheduler().Start()) << Log();
+    EXPECT_EQ(link.EnumerateJobs(LinkOwner::Document), std::vector<std::string>{"/kept.sch"});
 }
 
 }  // namespace
