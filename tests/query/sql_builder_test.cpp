@@ -278,6 +278,8 @@ TEST(BuildCondition, SizesSinglesListsAndRanges) {
     // Suffixes multiply by powers of 1,000; a token without digits reads as 0.
     EXPECT_EQ(Condition("Size", "Include 1.5M"), "((  ((File.[Size])<=1000000 And (File.[Size])>=1000000)))");
     EXPECT_EQ(Condition("Size", "Include x"), "((  ((File.[Size])<=0 And (File.[Size])>=0)))");
+    EXPECT_EQ(Condition("Size", "Include 2g"),
+              "((  ((File.[Size])<=2000000000 And (File.[Size])>=2000000000)))");
 }
 
 TEST(BuildCondition, DatesListsAndRangesOfWholeDays) {

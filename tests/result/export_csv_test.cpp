@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "catalogue/sql_statement.h"
 #include "query/query_catalogue.h"
 #include "result/run_query.h"
 
@@ -76,8 +77,9 @@ class ExportCsvTest : public testing::QueryCatalogueTest {
     }
 
     void RunFor(std::int32_t folder_id) {
-        if (catalogue_.TablesOpen())
+        if (catalogue_.TablesOpen()) {
             ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+        }
         result_.current_folder_id = folder_id;
         ASSERT_TRUE(RunQuery(&profile_, result_, catalogue_, tree_, nullptr));
     }
@@ -142,6 +144,20 @@ TEST_F(ExportCsvTest, ProgressAndCancel) {
     window = ui_.CreateProgressWindow();
     ASSERT_TRUE(ExportCsv(result_, path, catalogue_, tree_, window.get()));
     EXPECT_EQ(ParseCsv(ReadFileBytes(path)).size(), 1u + 128u);
+}
+
+TEST_F(ExportCsvTest, AStoredQueryThatCannotRunExportsNothing) {
+    RunFor(2);
+    // Another program left text in the stored query that cannot run.
+    ASSERT_TRUE(
+        ExecuteSql(catalogue_.handle(),
+                   "UPDATE \"Stored Queries\" SET SQL='SELECT Nothing FROM Nowhere' WHERE Name='Export'"));
+    const std::string path = dir_ / "bad.csv";
+    EXPECT_FALSE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
+    EXPECT_FALSE(std::filesystem::exists(path));
+    // A new run stores the statement again.
+    RunFor(2);
+    EXPECT_TRUE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
 }
 
 TEST_F(ExportCsvTest, NothingToExportOrNowhereToWrite) {
