@@ -11,11 +11,22 @@
 namespace korvane::testing {
 namespace {
 
+QtMessageHandler previous_handler = nullptr;
+
+// The offscreen platform says this for every window that has size hints.
+void QuietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QStringLiteral("does not support propagateSizeHints")))
+        return;
+    if (previous_handler != nullptr)
+        previous_handler(type, context, message);
+}
+
 class QtEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
+        previous_handler = qInstallMessageHandler(QuietMessages);
         application_ = std::make_unique<QApplication>(argc_, argv_);
     }
     void TearDown() override { application_.reset(); }
