@@ -1,0 +1,44 @@
+#include "app/program/catalogue_upkeep.h"
+
+#include <sqlite3.h>
+
+#include "app/program/start_program.h"
+#include "catalogue/row_writers.h"
+#include "platform/computer_name.h"
+
+namespace korvane {
+
+bool CompactOpenCatalogue(ProgramState& state) {
+    state.catalogue.CloseCatalogue();
+    std::string error;
+    const bool compacted = CompactCatalogue(state.database_path, &error);
+    const bool reopened = state.catalogue.OpenCatalogue(state.database_path);
+    if (reopened) LoadCatalogueState(state);
+    return compacted && reopened;
+}
+
+bool RepairOpenCatalogue(ProgramState& state, std::string& report) {
+    char* message = nullptr;
+    if (sqlite3_exec(state.catalogue.handle(), "REINDEX;", nullptr, nullptr, &message) != SQLITE_OK) {
+        report = message != nullptr ? message : "The indexes could not be rebuilt.";
+        sqlite3_free(message);
+        return false;
+    }
+    return state.catalogue.IntegrityCheck(report);
+}
+
+bool EmptyOpenCatalogue(ProgramState& state) {
+    if (!state.catalogue.OpenCatalogueTables()) return false;
+    bool emptied = state.catalogue.EmptyCatalogueTables();
+    ComputerRecord computer;
+    computer.id = 1;
+    computer.computer_name = ComputerName();
+    emptied = emptied && WriteComputerRow(state.catalogue, computer);
+    state.counters = IdCounters{1, 1, 1};
+    emptied = emptied && state.catalogue.WriteIdCounters(state.counters);
+    emptied = state.catalogue.CloseCatalogueTables() && emptied;
+    state.tree.FreeFolderTree();
+    return emptied;
+}
+
+}  // namespace korvane
