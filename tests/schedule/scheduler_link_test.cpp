@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -91,6 +92,29 @@ TEST_F(SchedulerLinkTest, WithoutASchedulerEveryCommandFailsAfterOneMessage) {
     ASSERT_EQ(ui.messages.size(), 3u);
     EXPECT_EQ(ui.messages[1].text, "Dde poke error #0000400A...");
     EXPECT_EQ(ui.messages[2].text, "Dde request error #0000400A...");
+}
+
+TEST_F(SchedulerLinkTest, NoSocketToBeHadIsAnInitializationFailure) {
+    // In a child whose descriptor limit is already used up.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int lowest_free = ::dup(0);
+        ::close(lowest_free);
+        const rlimit limit{static_cast<rlim_t>(lowest_free), static_cast<rlim_t>(lowest_free)};
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        RecordingUserInterface child_ui;
+        SchedulerLink link(child_ui, {socket});
+        const bool opened = link.Open();
+        const bool right = !opened && child_ui.messages.size() == 1 &&
+                           child_ui.messages[0].text == "DDEML Initialization Failure" &&
+                           !link.RegisterJob("/a.sch", "/bin/true", "Startup", "None");
+        ::_exit(right ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST_F(SchedulerLinkTest, AListenerThatNeverAnswersIsNotAScheduler) {
@@ -186,6 +210,17 @@ TEST_F(SchedulerLinkTest, EnumerationWalksEveryJobAndStopRemovesOne) {
     EXPECT_FALSE(link.RegisterJob(" /lead.sch", "/bin/true", "Startup", "None"));
     EXPECT_EQ(link.EnumerateJobs(LinkOwner::Document).size(), 2u);
     EXPECT_TRUE(ui.messages.empty());
+}
+
+TEST_F(SchedulerLinkTest, LineEndsInAJobNameComeBackWholeAndStayInOneLogLine) {
+    ASSERT_TRUE(Scheduler().Start()) << Log();
+    SchedulerLink link(ui, {socket});
+    ASSERT_TRUE(link.Open());
+    const std::string name = "/home/u/two\nkorvane-scheduler: forged line.sch";
+    ASSERT_TRUE(link.RegisterJob(name, "/bin/true", "Startup", "None"));
+    EXPECT_EQ(link.EnumerateJobs(LinkOwner::Document), std::vector<std::string>{name});
+    EXPECT_EQ(Log().find("\nkorvane-scheduler: forged"), std::string::npos) << Log();
+    EXPECT_NE(Log().find("two\\nkorvane-scheduler: forged"), std::string::npos) << Log();
 }
 
 // A raw connection for saying what the link never says.
