@@ -384,6 +384,26 @@ TEST_F(FtpSiteTest, TheBuildsOwnHookScansWithTheProgramsWaits) {
     ExpectVolumeMatchesTree(rows, rows.volumes[0], Served(root_ + "/My Documents"), "My Documents");
 }
 
+TEST_F(FtpSiteTest, AnUnreachableSiteInAnUnattendedBuildIsLoggedOnceAndTheListGoesOn) {
+    UserVolumeRecord unreachable;
+    unreachable.location = "ftp:127.0.0.1/pub";
+    unreachable.user_name = "anonymous";
+    unreachable.port = testing::ClosedLoopbackPort();
+    ASSERT_TRUE(OpenUserVolumes(catalogue_));
+    ASSERT_TRUE(AddUserVolume(catalogue_, unreachable));
+    ASSERT_TRUE(CloseUserVolumes(catalogue_));
+    const std::int32_t reachable = AddSite("ftp:127.0.0.1/sub", true);
+    ui_.interactive = false;
+    ASSERT_TRUE(Build("\"" + UserVolumeToken(unreachable.uv_id) + "\",\"" + UserVolumeToken(reachable) + "\"",
+                      nullptr));
+
+    EXPECT_THAT(EventLines(), ::testing::ElementsAre("FTP Scan | Error | Could not connect to 127.0.0.1."));
+    const CatalogueRows rows = testing::ReadCatalogueRows(db_path_);
+    ASSERT_EQ(rows.volumes.size(), 1u);
+    EXPECT_EQ(rows.volumes[0].at("Volume ID").integer, 1) << "the unreachable site took no number";
+    ExpectVolumeMatchesTree(rows, rows.volumes[0], Served(root_ + "/sub"), "sub");
+}
+
 TEST_F(FtpSiteTest, CancelKeepsWhatWasScannedAndWritesTheRootAndVolume) {
     const std::int32_t id = AddSite("ftp:127.0.0.1", true);
     UserVolumeRecord volume;
