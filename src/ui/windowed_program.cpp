@@ -22,7 +22,8 @@ int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
     QApplication::setApplicationVersion(QString::fromLatin1(kProgramVersion));
     QApplication::setDesktopFileName(QStringLiteral("korvane"));
     QApplication::setWindowIcon(ApplicationIcon());
-    QtUserInterface ui;
+    QtUserInterface own_ui;
+    QtUserInterface& ui = start.ui != nullptr ? *start.ui : own_ui;
 
     {
         const auto status =

@@ -12,6 +12,7 @@
 namespace korvane {
 
 class CMainFrame;
+class QtUserInterface;
 
 struct WindowedStart {
     // Interactive, Open or Print, with the document of the last two.
@@ -22,6 +23,10 @@ struct WindowedStart {
     ProgramOptions options;
     // The splash and, after it, the tip of the day.
     bool show_splash = true;
+    // The interface the core already talks through; the main window becomes
+    // the owner of its message boxes and progress windows. Without one the
+    // windowed program makes its own.
+    QtUserInterface* ui = nullptr;
 
     // Reads the ID counters and every folder into memory (opening and
     // closing the catalogue tables around it). Called while the status

@@ -13,6 +13,7 @@
 #include "qt_environment.h"
 #include "support/temp_dir.h"
 #include "ui/main_frame.h"
+#include "ui/qt_user_interface.h"
 
 namespace korvane {
 namespace {
@@ -98,6 +99,22 @@ TEST_F(WindowedProgramTest, InteractiveRunReopensTheProjectAndAsksForVolumesOnAF
     EXPECT_EQ(open_at_close, std::vector<std::string>{query});
     EXPECT_EQ(ReadProfileString(start.paths.settings_path, "Current Project", "File1"), query);
     EXPECT_EQ(ReadFileBytes(dir / "counters"), "Volume Key=3");
+}
+
+TEST_F(WindowedProgramTest, TheCoresInterfaceGetsTheMainWindow) {
+    QtUserInterface ui;
+    start.ui = &ui;
+    QWidget* owner_while_running = nullptr;
+    start.select_first_volumes = [&](CMainFrame& frame, UserInterface& given) {
+        EXPECT_EQ(&given, &ui);
+        EXPECT_EQ(ui.MainWindow(), &frame);
+        owner_while_running = ui.MainWindow();
+        return false;
+    };
+    CloseWhenRunning();
+    EXPECT_EQ(Run(), 0);
+    EXPECT_NE(owner_while_running, nullptr);
+    EXPECT_EQ(ui.MainWindow(), nullptr);
 }
 
 TEST_F(WindowedProgramTest, BuiltCatalogueSkipsTheVolumeDialog) {
