@@ -21,6 +21,7 @@
 #include "result/result_file.h"
 #include "result/result_rows.h"
 #include "result/run_query.h"
+#include "scan/ftp/ftp_scan.h"
 #include "scan/volume_scanner.h"
 #include "schedule/process_launcher.h"
 #include "schedule/script/script_tokens.h"
@@ -159,7 +160,8 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
     // The volume list is the parameters as written, quotes included, joined by ",".
     std::string volume_list;
     for (const auto& parameter : parameters) volume_list += (volume_list.empty() ? "" : ",") + parameter;
-    ScanContext context{state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path};
+    ScanContext context(state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path);
+    context.ftp_scan = kScanFtpUserVolume;
     const bool built = BuildCatalogue(context, volume_list, nullptr);
     // The volume counter advances only for a volume that was walked.
     if (!built || state_.counters.next_volume <= 1) {
