@@ -194,6 +194,8 @@ std::string PrintFileOfPort(const std::string& port) {
     const std::string trimmed = Trimmed(port);
     if (StartsWithNoCase(trimmed, "FILE:"))
         return Trimmed(trimmed.substr(5));
+    if (trimmed.find("://") != std::string::npos)
+        return {};  // a device address such as ipp://host/printers/laser
     if (trimmed.find('/') != std::string::npos)
         return trimmed;
     if (trimmed.size() > 4 && EqualsNoCase(std::string_view(trimmed).substr(trimmed.size() - 4), ".pdf"))

@@ -23,7 +23,8 @@ using ChartPainter = std::function<void(QPainter& painter, const QRect& body)>;
 
 // The file a printer port names: the path after "FILE:" (any case), or the
 // port itself when it holds a "/" or ends in ".pdf"; empty for every other
-// port (a device port such as "LPT1:"). Blanks around it are dropped.
+// port (a device port such as "LPT1:" or "ipp://host/printers/laser").
+// Blanks around it are dropped.
 std::string PrintFileOfPort(const std::string& port);
 
 // Sets up printer for the names a script gives. A port naming a file makes

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <QImage>
+#include <QPainter>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -239,6 +240,7 @@ TEST(ResultPrinter, APortNamesAFileByPrefixOrByItsShape) {
     EXPECT_EQ(PrintFileOfPort("reports/weekly"), "reports/weekly");
     EXPECT_EQ(PrintFileOfPort("Weekly.PDF"), "Weekly.PDF");
     EXPECT_EQ(PrintFileOfPort("LPT1:"), "");
+    EXPECT_EQ(PrintFileOfPort("ipp://print.example/printers/laser"), "");
     EXPECT_EQ(PrintFileOfPort("FILE:"), "");
     EXPECT_EQ(PrintFileOfPort(".pdf"), "");
     EXPECT_EQ(PrintFileOfPort(""), "");
@@ -379,6 +381,36 @@ TEST(ResultPrinter, CompressedRowsPrintBlueOnColourAndItalicOnMonochrome) {
     const std::string text = PageText(grey_pdf, 1);
     EXPECT_NE(text.find("report-004.txt"), std::string::npos) << text;
     EXPECT_NE(text.find("1/12 objects."), std::string::npos) << text;
+}
+
+TEST(ResultPrinter, AGraphPrintsOnOnePageWithItsChartInTheBody) {
+    testing::TempDir dir;
+    Listing listing;
+    ASSERT_TRUE(listing.Build(dir.str(), 120, 0));
+    listing.document.display_mode = kDisplayBar;
+    const std::string pdf = dir / "graph.pdf";
+    std::string error;
+    QPrinter printer(QPrinter::HighResolution);
+    ASSERT_TRUE(SetUpPrinter(printer, "", "", pdf, error)) << error;
+    QRect body;
+    const auto chart = [&body](QPainter& painter, const QRect& area) {
+        body = area;
+        painter.fillRect(
+            area.adjusted(area.width() / 4, area.height() / 4, -area.width() / 4, -area.height() / 4),
+            QColor(0, 0, 255));
+    };
+    ASSERT_TRUE(PrintResultDocument(listing.document, printer, listing.catalogue, listing.tree, error, chart))
+        << error;
+    EXPECT_EQ(PageCountOf(pdf), 1);
+    EXPECT_FALSE(body.isEmpty());
+    const std::string text = PageText(pdf, 1);
+    EXPECT_NE(text.find("Korvane IV"), std::string::npos) << text;
+    EXPECT_NE(text.find("1/120 objects."), std::string::npos) << text;
+    EXPECT_EQ(text.find("report-001.txt"), std::string::npos) << text;
+    EXPECT_EQ(text.find("(Highlighted files are compressed)"), std::string::npos) << text;
+    const QImage page = RenderFirstPage(pdf, dir / "graph");
+    ASSERT_FALSE(page.isNull());
+    EXPECT_EQ(page.pixelColor(page.width() / 2, page.height() / 2), QColor(0, 0, 255));
 }
 
 TEST(ResultPrinter, FailuresSayWhyAndLeaveNoFile) {
