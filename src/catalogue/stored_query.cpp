@@ -246,7 +246,7 @@ bool StoredQuery::OpenQuerySnapshot() {
         return Fail("Only a SELECT statement can be run as a snapshot.");
     }
     Describe(live_);
-    cache_ok_ = EnsureCacheTable();
+    cache_ok_ = false;
     live_done_ = false;
     rows_seen_ = 0;
     position_ = -1;
@@ -418,6 +418,26 @@ bool StoredQuery::LoadCachedRow(std::int64_t position) {
     return true;
 }
 
+// The first move back runs the statement again from its start, keeping every
+// row it passes, so later moves back are one lookup each.
+bool StoredQuery::RestartWithCache(std::int64_t position) {
+    if (!EnsureCacheTable()) {
+        return Fail("Rows already read can no longer be reached.");
+    }
+    cache_ok_ = true;
+    live_.Reset();
+    live_done_ = false;
+    rows_seen_ = 0;
+    position_ = -1;
+    while (rows_seen_ <= position) {
+        if (!StepLive()) {
+            position_ = -1;
+            return false;
+        }
+    }
+    return true;
+}
+
 bool StoredQuery::MoveQueryRow(std::int64_t position) {
     if (!snapshot_open_ || position < 0) {
         return false;
@@ -426,7 +446,7 @@ bool StoredQuery::MoveQueryRow(std::int64_t position) {
         return true;
     }
     if (position < rows_seen_) {
-        return LoadCachedRow(position);
+        return cache_ok_ ? LoadCachedRow(position) : RestartWithCache(position);
     }
     while (rows_seen_ <= position) {
         if (!StepLive()) {

@@ -100,7 +100,10 @@ class StoredQuery {
     bool live_done_ = false;
     SqlStatement cache_insert_;  // rows already stepped, by position
     SqlStatement cache_read_;
-    bool cache_ok_ = true;  // false once a row could not be kept
+    // Rows are kept for going back only once a caller has gone back: reading
+    // forward (a run's totals, an export, a printout) keeps nothing.
+    bool cache_ok_ = false;
+    bool RestartWithCache(std::int64_t position);
     std::int64_t rows_seen_ = 0;
     std::int64_t position_ = -1;  // -1: no current row
     std::vector<FieldValue> row_;

@@ -31,7 +31,7 @@ public:
     std::vector<RecordedMessage> messages;
     std::deque<MessageAnswer> answers;  // used in order; when empty, the first button's answer
     std::vector<std::shared_ptr<ProgressLog>> progress;
-    std::vector<std::vector<std::string>> statuses;  // title and four lines, then every line 2
+    std::deque<std::vector<std::string>> statuses;  // title and four lines, then every line 2 (stable)
     // PollCancel answers true on the poll with this number (1-based), 0 never.
     int cancel_on_poll = 0;
     int polls = 0;
