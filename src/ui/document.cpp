@@ -70,37 +70,37 @@ std::string DocumentTitleOfPath(std::string_view path) {
     return std::string(name.substr(0, name.find('.')));
 }
 
-Document::Document(const DocumentType& type, QObject* parent) : QObject(parent), type_(type) {}
+WindowDocument::WindowDocument(const DocumentType& type, QObject* parent) : QObject(parent), type_(type) {}
 
-Document::~Document() = default;
+WindowDocument::~WindowDocument() = default;
 
-QString Document::WindowTitle() const {
+QString WindowDocument::WindowTitle() const {
     return QString::fromStdString(DisplayText(Title()) + std::string(type_.title_suffix));
 }
 
-void Document::SetModifiedFlag(bool modified) {
+void WindowDocument::SetModifiedFlag(bool modified) {
     if (modified_ == modified)
         return;
     modified_ = modified;
     emit ModifiedChanged(modified_);
 }
 
-void Document::SetPathName(const std::string& path) {
+void WindowDocument::SetPathName(const std::string& path) {
     if (path_ == path)
         return;
     path_ = path;
     emit PathChanged();
 }
 
-void Document::UpdateAllViews(int hint) {
+void WindowDocument::UpdateAllViews(int hint) {
     emit Updated(hint);
 }
 
-bool Document::Load(const std::string&, std::string&) {
+bool WindowDocument::Load(const std::string&, std::string&) {
     return true;
 }
 
-bool Document::OnOpenDocument(const std::string& path, std::string& error) {
+bool WindowDocument::OnOpenDocument(const std::string& path, std::string& error) {
     std::error_code code;
     if (std::filesystem::is_directory(path, code)) {
         error = "It is a folder, not a document.";
@@ -132,7 +132,7 @@ bool Document::OnOpenDocument(const std::string& path, std::string& error) {
     return true;
 }
 
-bool Document::OnSaveDocument(const std::string& path, std::string& error) {
+bool WindowDocument::OnSaveDocument(const std::string& path, std::string& error) {
     // Through a temporary file beside the target, so a failed write never
     // leaves half a document behind.
     const std::string temporary = path + ".~tmp";

@@ -43,11 +43,11 @@ std::string DocumentTitleOfPath(std::string_view path);
 // any useful time, and the program never writes such documents itself.
 inline constexpr std::uintmax_t kMaxDocumentBytes = 64u * 1024u * 1024u;
 
-class Document : public QObject {
+class WindowDocument : public QObject {
     Q_OBJECT
   public:
-    explicit Document(const DocumentType& type, QObject* parent = nullptr);
-    ~Document() override;
+    explicit WindowDocument(const DocumentType& type, QObject* parent = nullptr);
+    ~WindowDocument() override;
 
     const DocumentType& Type() const { return type_; }
     const std::string& PathName() const { return path_; }

@@ -15,7 +15,7 @@ bool DocumentView::PrintDirectly(QPrinter&) {
     return false;
 }
 
-FileTextView::FileTextView(Document& document, QWidget* parent)
+FileTextView::FileTextView(WindowDocument& document, QWidget* parent)
     : QPlainTextEdit(parent), document_(document) {
     setReadOnly(true);
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -46,11 +46,12 @@ bool FileTextView::PrintDirectly(QPrinter& printer) {
     return printer.printerState() != QPrinter::Error && printer.printerState() != QPrinter::Aborted;
 }
 
-DocumentFrame::DocumentFrame(Document& document, QWidget* parent) : QMainWindow(parent), document_(document) {
+DocumentFrame::DocumentFrame(WindowDocument& document, QWidget* parent)
+    : QMainWindow(parent), document_(document) {
     setWindowFlags(Qt::Widget);
     RefreshTitle();
-    connect(&document_, &Document::PathChanged, this, &DocumentFrame::RefreshTitle);
-    connect(&document_, &Document::Updated, this, [this](int hint) {
+    connect(&document_, &WindowDocument::PathChanged, this, &DocumentFrame::RefreshTitle);
+    connect(&document_, &WindowDocument::Updated, this, [this](int hint) {
         for (DocumentView* view : views_)
             view->OnUpdate(hint);
     });

@@ -33,22 +33,22 @@ class DocumentView {
 class FileTextView : public QPlainTextEdit, public DocumentView {
     Q_OBJECT
   public:
-    FileTextView(Document& document, QWidget* parent = nullptr);
+    FileTextView(WindowDocument& document, QWidget* parent = nullptr);
     QWidget* Widget() override { return this; }
     void OnUpdate(int hint) override;
     bool CanPrint() const override { return true; }
     bool PrintDirectly(QPrinter& printer) override;
 
   private:
-    Document& document_;
+    WindowDocument& document_;
 };
 
 class DocumentFrame : public QMainWindow {
     Q_OBJECT
   public:
-    DocumentFrame(Document& document, QWidget* parent = nullptr);
+    DocumentFrame(WindowDocument& document, QWidget* parent = nullptr);
 
-    Document& GetDocument() { return document_; }
+    WindowDocument& GetDocument() { return document_; }
     // The views in view order; the first is the left pane.
     const std::vector<DocumentView*>& Views() const { return views_; }
     // The view that has the focus, else the first view.
@@ -71,7 +71,7 @@ class DocumentFrame : public QMainWindow {
   private:
     void RefreshTitle();
 
-    Document& document_;
+    WindowDocument& document_;
     std::vector<DocumentView*> views_;
     std::vector<QLabel*> panes_;
     std::function<bool()> close_guard_;

@@ -9,19 +9,19 @@ namespace korvane {
 std::vector<DocumentTemplate> StandardDocumentTemplates() {
     std::vector<DocumentTemplate> templates;
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
-                         [] { return std::make_unique<QueryDocument>(); },
-                         [](Document& document) -> DocumentFrame* {
-                             return new CQueryFrame(static_cast<QueryDocument&>(document));
+                         [] { return std::make_unique<QueryWindowDocument>(); },
+                         [](WindowDocument& document) -> DocumentFrame* {
+                             return new CQueryFrame(static_cast<QueryWindowDocument&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Result),
-                         [] { return std::make_unique<ResultDocument>(); },
-                         [](Document& document) -> DocumentFrame* {
-                             return new CResultFrame(static_cast<ResultDocument&>(document));
+                         [] { return std::make_unique<ResultWindowDocument>(); },
+                         [](WindowDocument& document) -> DocumentFrame* {
+                             return new CResultFrame(static_cast<ResultWindowDocument&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Schedule),
-                         [] { return std::make_unique<ScheduleDocument>(); },
-                         [](Document& document) -> DocumentFrame* {
-                             return new CScheduleFrame(static_cast<ScheduleDocument&>(document));
+                         [] { return std::make_unique<ScheduleWindowDocument>(); },
+                         [](WindowDocument& document) -> DocumentFrame* {
+                             return new CScheduleFrame(static_cast<ScheduleWindowDocument&>(document));
                          }});
     return templates;
 }

@@ -12,9 +12,9 @@ namespace korvane {
 
 struct DocumentTemplate {
     const DocumentType* type;
-    std::function<std::unique_ptr<Document>()> make_document;
+    std::function<std::unique_ptr<WindowDocument>()> make_document;
     // The frame is made for a document that has been opened.
-    std::function<DocumentFrame*(Document&)> make_frame;
+    std::function<DocumentFrame*(WindowDocument&)> make_frame;
 };
 
 // Query, result and schedule, in that order.

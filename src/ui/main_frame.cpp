@@ -111,10 +111,13 @@ CMainFrame::CMainFrame(WindowedStart& start, UserInterface& ui, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
-    // The windows go first: each takes its document with it while the
-    // lists that know the documents are still here.
+    // Nothing may call back into this half-destroyed window; the document
+    // windows go first (closed ones waiting for deletion too), each taking
+    // its document with it while the lists that know the documents are here.
+    disconnect(qApp, nullptr, this, nullptr);
+    disconnect(area_, nullptr, this, nullptr);
     closing_all_ = true;
-    const auto windows = area_->subWindowList();
+    const auto windows = area_->findChildren<QMdiSubWindow*>();
     for (QMdiSubWindow* window : windows)
         delete window;
 }
@@ -345,7 +348,7 @@ void CMainFrame::RefreshRecentFiles() {
 }
 
 void CMainFrame::UpdateCommands() {
-    Document* active = ActiveDocument();
+    WindowDocument* active = ActiveDocument();
     const bool has_document = active != nullptr;
     for (int id : {kFileClose, kFileSave, kFileSaveAs}) {
         CommandAction(id)->setVisible(has_document);
@@ -372,7 +375,7 @@ void CMainFrame::UpdateCommands() {
 }
 
 void CMainFrame::UpdateTitle() {
-    Document* active = ActiveDocument();
+    WindowDocument* active = ActiveDocument();
     if (active == nullptr) {
         setWindowTitle(QStringLiteral("Korvane"));
     } else {
@@ -388,15 +391,15 @@ CMainFrame::Template* CMainFrame::TemplateOf(const DocumentType& type) {
     return nullptr;
 }
 
-std::vector<Document*> CMainFrame::Documents() const {
-    std::vector<Document*> documents;
+std::vector<WindowDocument*> CMainFrame::Documents() const {
+    std::vector<WindowDocument*> documents;
     for (const Template& entry : templates_) {
         documents.insert(documents.end(), entry.documents.begin(), entry.documents.end());
     }
     return documents;
 }
 
-QMdiSubWindow* CMainFrame::WindowOf(const Document* document) const {
+QMdiSubWindow* CMainFrame::WindowOf(const WindowDocument* document) const {
     if (document == nullptr)
         return nullptr;
     const auto windows = area_->subWindowList();
@@ -408,12 +411,12 @@ QMdiSubWindow* CMainFrame::WindowOf(const Document* document) const {
     return nullptr;
 }
 
-DocumentFrame* CMainFrame::FrameOf(const Document* document) const {
+DocumentFrame* CMainFrame::FrameOf(const WindowDocument* document) const {
     QMdiSubWindow* window = WindowOf(document);
     return window == nullptr ? nullptr : qobject_cast<DocumentFrame*>(window->widget());
 }
 
-Document* CMainFrame::ActiveDocument() const {
+WindowDocument* CMainFrame::ActiveDocument() const {
     QMdiSubWindow* window = area_->activeSubWindow();
     if (window == nullptr)
         return nullptr;
@@ -425,9 +428,9 @@ void CMainFrame::ShowMessage(const std::string& text, MessageIcon icon) {
     ui_.ShowMessage(text, icon, MessageButtons::Ok);
 }
 
-Document* CMainFrame::OpenDocumentFile(const std::string& given_path) {
+WindowDocument* CMainFrame::OpenDocumentFile(const std::string& given_path) {
     const std::string path = AbsolutePath(given_path);
-    for (Document* document : Documents()) {
+    for (WindowDocument* document : Documents()) {
         if (document->PathName() == path) {
             area_->setActiveSubWindow(WindowOf(document));
             return document;
@@ -440,7 +443,7 @@ Document* CMainFrame::OpenDocumentFile(const std::string& given_path) {
                     "'.\nKorvane opens query (.qry), result (.rst) and schedule (.sch) files.");
         return nullptr;
     }
-    std::unique_ptr<Document> document = entry->info.make_document();
+    std::unique_ptr<WindowDocument> document = entry->info.make_document();
     std::string error;
     if (!document->OnOpenDocument(path, error)) {
         ShowMessage("Cannot open the document '" + DisplayText(path) + "'.\n" + error);
@@ -454,8 +457,8 @@ Document* CMainFrame::OpenDocumentFile(const std::string& given_path) {
     window->setWindowIcon(DocumentIcon(type->kind));
     window->setWindowTitle(frame->windowTitle());
     connect(frame, &QWidget::windowTitleChanged, window, &QWidget::setWindowTitle);
-    connect(document.get(), &Document::PathChanged, this, &CMainFrame::UpdateTitle);
-    Document* raw = document.release();
+    connect(document.get(), &WindowDocument::PathChanged, this, &CMainFrame::UpdateTitle);
+    WindowDocument* raw = document.release();
     // The window owns its document; it goes when the window goes, after the views.
     raw->setParent(window);
     connect(raw, &QObject::destroyed, this, [this, raw] { Forget(raw); });
@@ -479,7 +482,7 @@ Document* CMainFrame::OpenDocumentFile(const std::string& given_path) {
     return raw;
 }
 
-void CMainFrame::Forget(Document* document) {
+void CMainFrame::Forget(WindowDocument* document) {
     for (Template& entry : templates_) {
         entry.documents.erase(std::remove(entry.documents.begin(), entry.documents.end(), document),
                               entry.documents.end());
@@ -490,7 +493,7 @@ void CMainFrame::Forget(Document* document) {
     }
 }
 
-bool CMainFrame::SaveDocument(Document& document) {
+bool CMainFrame::SaveDocument(WindowDocument& document) {
     std::string error;
     if (document.OnSaveDocument(document.PathName(), error)) {
         recent_.Add(document.PathName());
@@ -501,7 +504,7 @@ bool CMainFrame::SaveDocument(Document& document) {
     return false;
 }
 
-bool CMainFrame::SaveModified(Document& document) {
+bool CMainFrame::SaveModified(WindowDocument& document) {
     if (!document.IsModified())
         return true;
     switch (ui_.ShowMessage("Save changes to " + DisplayText(document.Title()) + "?",
@@ -515,7 +518,7 @@ bool CMainFrame::SaveModified(Document& document) {
     }
 }
 
-bool CMainFrame::CanCloseDocument(Document& document) {
+bool CMainFrame::CanCloseDocument(WindowDocument& document) {
     if (!closing_all_ && !SaveModified(document))
         return false;
     document.OnCloseDocument();
@@ -523,7 +526,7 @@ bool CMainFrame::CanCloseDocument(Document& document) {
     return true;
 }
 
-Document* CMainFrame::NewProject(const std::string& given_path) {
+WindowDocument* CMainFrame::NewProject(const std::string& given_path) {
     const std::string path = AbsolutePath(given_path);
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
@@ -574,12 +577,12 @@ void CMainFrame::OnFileClose() {
 }
 
 void CMainFrame::OnFileSave() {
-    if (Document* document = ActiveDocument())
+    if (WindowDocument* document = ActiveDocument())
         SaveDocument(*document);
 }
 
 void CMainFrame::OnFileSaveAs() {
-    Document* document = ActiveDocument();
+    WindowDocument* document = ActiveDocument();
     if (document == nullptr)
         return;
     const QString filter = QString::fromStdString(document->Type().FilterName());
@@ -627,7 +630,7 @@ void CMainFrame::OnFilePrintSetup() {
 }
 
 void CMainFrame::OnSendMail() {
-    Document* document = ActiveDocument();
+    WindowDocument* document = ActiveDocument();
     if (document == nullptr || document->PathName().empty())
         return;
     QUrl mail(QStringLiteral("mailto:"));
@@ -684,13 +687,13 @@ void CMainFrame::ReopenProjectList() {
 
 bool CMainFrame::SaveProjectList() {
     std::vector<OpenDocumentInfo> documents;
-    for (Document* document : Documents())
+    for (WindowDocument* document : Documents())
         documents.push_back({document->PathName()});
     return ::korvane::SaveProjectList(start_.paths.settings_path, documents);
 }
 
 bool CMainFrame::PrintRun(const std::string& path, QPrinter& printer) {
-    Document* document = OpenDocumentFile(path);
+    WindowDocument* document = OpenDocumentFile(path);
     DocumentFrame* frame = FrameOf(document);
     if (frame == nullptr)
         return false;
@@ -699,7 +702,7 @@ bool CMainFrame::PrintRun(const std::string& path, QPrinter& printer) {
 }
 
 void CMainFrame::RefreshResults() {
-    for (Document* document : Documents()) {
+    for (WindowDocument* document : Documents()) {
         if (document->Type().kind == DocumentKind::Result)
             document->UpdateAllViews(1);
     }
@@ -708,7 +711,7 @@ void CMainFrame::RefreshResults() {
 void CMainFrame::closeEvent(QCloseEvent* event) {
     SaveProjectList();
     status_->StopClock();
-    for (Document* document : Documents()) {
+    for (WindowDocument* document : Documents()) {
         if (!SaveModified(*document)) {
             // The close was called off: the clock goes on.
             status_->StartClock();

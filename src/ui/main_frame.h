@@ -66,24 +66,24 @@ class CMainFrame : public QMainWindow {
     // Opens the file as a document of the type its extension names, or
     // brings its window forward when it is open already. Null, after a
     // message, when it cannot be opened.
-    Document* OpenDocumentFile(const std::string& path);
+    WindowDocument* OpenDocumentFile(const std::string& path);
     // File New after the file was chosen: an empty file is made when none
     // is there ("Cannot create project." when that fails), then it is opened.
-    Document* NewProject(const std::string& path);
+    WindowDocument* NewProject(const std::string& path);
     // The documents of the previous run, File1 onward; one that fails to
     // open is passed over after its message.
     void ReopenProjectList();
     // The open documents in template order (query, result, schedule), each
     // template's documents in the order they were opened.
-    std::vector<Document*> Documents() const;
+    std::vector<WindowDocument*> Documents() const;
     bool SaveProjectList();
     // Asks to save a modified document; false when the person cancels or
     // the save fails.
-    bool SaveModified(Document& document);
-    bool SaveDocument(Document& document);
-    DocumentFrame* FrameOf(const Document* document) const;
-    QMdiSubWindow* WindowOf(const Document* document) const;
-    Document* ActiveDocument() const;
+    bool SaveModified(WindowDocument& document);
+    bool SaveDocument(WindowDocument& document);
+    DocumentFrame* FrameOf(const WindowDocument* document) const;
+    QMdiSubWindow* WindowOf(const WindowDocument* document) const;
+    WindowDocument* ActiveDocument() const;
     // Prints each view of the document but the first, with a beep after
     // each (the print run). False when the document cannot be opened.
     bool PrintRun(const std::string& path, QPrinter& printer);
@@ -118,7 +118,7 @@ class CMainFrame : public QMainWindow {
   private:
     struct Template {
         DocumentTemplate info;
-        std::vector<Document*> documents;
+        std::vector<WindowDocument*> documents;
     };
 
     QAction* AddCommand(int id, const QString& text, const QString& prompt,
@@ -133,8 +133,8 @@ class CMainFrame : public QMainWindow {
     void StartSplash();
     void OnSplashTimer();
     Template* TemplateOf(const DocumentType& type);
-    void Forget(Document* document);
-    bool CanCloseDocument(Document& document);
+    void Forget(WindowDocument* document);
+    bool CanCloseDocument(WindowDocument& document);
     void ShowMessage(const std::string& text, MessageIcon icon = MessageIcon::Exclamation);
 
     WindowedStart& start_;

@@ -2,13 +2,14 @@
 
 namespace korvane {
 
-QueryDocument::QueryDocument(QObject* parent) : Document(DocumentTypeOf(DocumentKind::Query), parent) {}
+QueryWindowDocument::QueryWindowDocument(QObject* parent)
+    : WindowDocument(DocumentTypeOf(DocumentKind::Query), parent) {}
 
 CFieldView::CFieldView(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-CQueryFrame::CQueryFrame(QueryDocument& document, QWidget* parent) : DocumentFrame(document, parent) {
+CQueryFrame::CQueryFrame(QueryWindowDocument& document, QWidget* parent) : DocumentFrame(document, parent) {
     auto* fields = new CFieldView(this);
     auto* criteria = new FileTextView(document, this);
     AddView(fields);

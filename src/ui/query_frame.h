@@ -9,10 +9,10 @@
 
 namespace korvane {
 
-class QueryDocument : public Document {
+class QueryWindowDocument : public WindowDocument {
     Q_OBJECT
   public:
-    explicit QueryDocument(QObject* parent = nullptr);
+    explicit QueryWindowDocument(QObject* parent = nullptr);
 };
 
 // The fields that can still be added to the query.
@@ -27,7 +27,7 @@ class CFieldView : public QListWidget, public DocumentView {
 class CQueryFrame : public DocumentFrame {
     Q_OBJECT
   public:
-    CQueryFrame(QueryDocument& document, QWidget* parent = nullptr);
+    CQueryFrame(QueryWindowDocument& document, QWidget* parent = nullptr);
 };
 
 }  // namespace korvane

@@ -2,14 +2,16 @@
 
 namespace korvane {
 
-ResultDocument::ResultDocument(QObject* parent) : Document(DocumentTypeOf(DocumentKind::Result), parent) {}
+ResultWindowDocument::ResultWindowDocument(QObject* parent)
+    : WindowDocument(DocumentTypeOf(DocumentKind::Result), parent) {}
 
 CDriveView::CDriveView(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
     setColumnCount(1);
 }
 
-CResultFrame::CResultFrame(ResultDocument& document, QWidget* parent) : DocumentFrame(document, parent) {
+CResultFrame::CResultFrame(ResultWindowDocument& document, QWidget* parent)
+    : DocumentFrame(document, parent) {
     auto* tree = new CDriveView(this);
     auto* report = new FileTextView(document, this);
     AddView(tree);

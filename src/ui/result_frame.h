@@ -11,10 +11,10 @@ namespace korvane {
 
 inline constexpr const char* kNothingSelected = "Nothing selected.";
 
-class ResultDocument : public Document {
+class ResultWindowDocument : public WindowDocument {
     Q_OBJECT
   public:
-    explicit ResultDocument(QObject* parent = nullptr);
+    explicit ResultWindowDocument(QObject* parent = nullptr);
 };
 
 // The folder tree of the result: picks the folder the result runs for.
@@ -29,7 +29,7 @@ class CDriveView : public QTreeWidget, public DocumentView {
 class CResultFrame : public DocumentFrame {
     Q_OBJECT
   public:
-    CResultFrame(ResultDocument& document, QWidget* parent = nullptr);
+    CResultFrame(ResultWindowDocument& document, QWidget* parent = nullptr);
 };
 
 }  // namespace korvane

@@ -2,14 +2,14 @@
 
 namespace korvane {
 
-ScheduleDocument::ScheduleDocument(QObject* parent)
-    : Document(DocumentTypeOf(DocumentKind::Schedule), parent) {}
+ScheduleWindowDocument::ScheduleWindowDocument(QObject* parent)
+    : WindowDocument(DocumentTypeOf(DocumentKind::Schedule), parent) {}
 
 CCommandView::CCommandView(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
 }
 
-CScheduleFrame::CScheduleFrame(ScheduleDocument& document, QWidget* parent)
+CScheduleFrame::CScheduleFrame(ScheduleWindowDocument& document, QWidget* parent)
     : DocumentFrame(document, parent) {
     auto* commands = new CCommandView(this);
     auto* script = new FileTextView(document, this);

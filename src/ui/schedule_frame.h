@@ -8,10 +8,10 @@
 
 namespace korvane {
 
-class ScheduleDocument : public Document {
+class ScheduleWindowDocument : public WindowDocument {
     Q_OBJECT
   public:
-    explicit ScheduleDocument(QObject* parent = nullptr);
+    explicit ScheduleWindowDocument(QObject* parent = nullptr);
 };
 
 // The script commands that can be dragged into the script.
@@ -26,7 +26,7 @@ class CCommandView : public QListWidget, public DocumentView {
 class CScheduleFrame : public DocumentFrame {
     Q_OBJECT
   public:
-    CScheduleFrame(ScheduleDocument& document, QWidget* parent = nullptr);
+    CScheduleFrame(ScheduleWindowDocument& document, QWidget* parent = nullptr);
 };
 
 }  // namespace korvane

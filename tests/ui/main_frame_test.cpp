@@ -131,13 +131,13 @@ TEST_F(MainFrameTest, DocumentsOpenOnceWithTheirTypesAndTitles) {
     const std::string result = MakeFile("Big Files.rst", "[Graph Options]\r\n");
     const std::string schedule = MakeFile("Night.SCH", "[Schedule]\r\n");
     auto frame = MakeFrame();
-    Document* opened = frame->OpenDocumentFile(query);
+    WindowDocument* opened = frame->OpenDocumentFile(query);
     ASSERT_NE(opened, nullptr);
     EXPECT_EQ(frame->OpenDocumentFile(dir.str() + "/./Big Files.qry"), opened);
     EXPECT_EQ(frame->Area()->subWindowList().size(), 1);
     EXPECT_EQ(frame->WindowOf(opened)->windowTitle(), "Big Files - Korvane Query");
     ASSERT_NE(frame->OpenDocumentFile(result), nullptr);
-    Document* night = frame->OpenDocumentFile(schedule);
+    WindowDocument* night = frame->OpenDocumentFile(schedule);
     ASSERT_NE(night, nullptr);
     EXPECT_EQ(night->Type().kind, DocumentKind::Schedule);
     EXPECT_EQ(frame->WindowOf(night)->windowTitle(), "Night - Korvane Schedule");
@@ -156,7 +156,7 @@ TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
         "[Query Options]\r\nDatabase=/data/Korvane.db\r\nSortColumn=Size\r\n\xff\xfe\r\n";
     const std::string query = MakeFile("Text.qry", bytes);
     auto frame = MakeFrame();
-    Document* document = frame->OpenDocumentFile(query);
+    WindowDocument* document = frame->OpenDocumentFile(query);
     ASSERT_NE(document, nullptr);
     DocumentFrame* window = frame->FrameOf(document);
     ASSERT_EQ(window->Views().size(), 2u);
@@ -171,7 +171,7 @@ TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
 TEST_F(MainFrameTest, NewProjectMakesAnEmptyFileOrSaysItCannot) {
     auto frame = MakeFrame();
     const std::string fresh = dir / "Fresh.sch";
-    Document* document = frame->NewProject(fresh);
+    WindowDocument* document = frame->NewProject(fresh);
     ASSERT_NE(document, nullptr);
     EXPECT_TRUE(std::filesystem::exists(fresh));
     EXPECT_EQ(std::filesystem::file_size(fresh), 0u);
@@ -218,7 +218,7 @@ TEST_F(MainFrameTest, RecentFilesAreKeptInTheSettings) {
 TEST_F(MainFrameTest, ModifiedDocumentAsksBeforeTheWindowCloses) {
     const std::string query = MakeFile("Edited.qry");
     auto frame = MakeFrame();
-    Document* document = frame->OpenDocumentFile(query);
+    WindowDocument* document = frame->OpenDocumentFile(query);
     ASSERT_NE(document, nullptr);
     document->SetModifiedFlag();
     ui.answers = {MessageAnswer::Cancel};

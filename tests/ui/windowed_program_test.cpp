@@ -64,7 +64,7 @@ class WindowedProgramTest : public ::testing::Test {
             if (frame == nullptr || QThread::currentThread()->loopLevel() == 0)
                 return;
             closer->stop();
-            for (Document* document : frame->Documents())
+            for (WindowDocument* document : frame->Documents())
                 open_at_close.push_back(document->PathName());
             frame->close();
         });
