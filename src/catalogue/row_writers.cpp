@@ -1,6 +1,7 @@
 #include "catalogue/row_writers.h"
 
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -29,16 +30,43 @@ void SetTextIfAny(TableCursor& table, std::string_view field, std::string_view v
     }
 }
 
-void SetTimeIfAny(TableCursor& table, std::string_view field, std::int64_t unix_seconds) {
+void SetTimeIfAny(TableCursor& table, std::string_view field, std::int64_t unix_seconds,
+                  DayNumberCache* dates) {
     if (unix_seconds != 0) {
-        table.SetDate(field, DayNumberFromUnix(unix_seconds));
+        table.SetDate(field,
+                      dates != nullptr ? dates->FromUnix(unix_seconds) : DayNumberFromUnix(unix_seconds));
     }
 }
 
-void SetEntryTimes(TableCursor& table, const DirectoryEntry& entry) {
-    SetTimeIfAny(table, "Create Date", entry.create_time);
-    SetTimeIfAny(table, "Modify Date", entry.modify_time);
-    SetTimeIfAny(table, "Access Date", entry.access_time);
+void SetEntryTimes(TableCursor& table, const DirectoryEntry& entry, DayNumberCache* dates) {
+    SetTimeIfAny(table, "Create Date", entry.create_time, dates);
+    SetTimeIfAny(table, "Modify Date", entry.modify_time, dates);
+    SetTimeIfAny(table, "Access Date", entry.access_time, dates);
+}
+
+std::int64_t FloorDivide(std::int64_t value, std::int64_t divisor) {
+    const std::int64_t quotient = value / divisor;
+    return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
+}
+
+// The day number of a local time given as seconds since 1 January 1970 local
+// time: whole days since 30 December 1899 plus the fraction of the day, the
+// same arithmetic the catalogue's dates are made with.
+double DayNumberOfLocalSeconds(std::int64_t local_seconds) {
+    constexpr std::int64_t kDaysFrom1899To1970 = 25569;
+    const std::int64_t days = FloorDivide(local_seconds, 86400);
+    const std::int64_t seconds = local_seconds - days * 86400;
+    return static_cast<double>(days + kDaysFrom1899To1970) + static_cast<double>(seconds) / 86400.0;
+}
+
+bool LocalOffset(std::int64_t unix_seconds, std::int64_t& offset) {
+    const std::time_t when = static_cast<std::time_t>(unix_seconds);
+    std::tm local{};
+    if (localtime_r(&when, &local) == nullptr) {
+        return false;
+    }
+    offset = local.tm_gmtoff;
+    return true;
 }
 
 // The text after the last separator; the separator itself when the path ends
@@ -56,7 +84,7 @@ std::string_view LastComponent(std::string_view path, char separator) {
 
 // Type is the text after the last "." (empty for a name ending in "."); a
 // name without "." leaves the field as it is.
-void SetFileFields(TableCursor& table, const FolderScanRecord& record) {
+void SetFileFields(TableCursor& table, const FolderScanRecord& record, DayNumberCache* dates) {
     const DirectoryEntry& entry = record.entry;
     table.SetText("Name", entry.name);
     if (const std::size_t dot = entry.name.rfind('.'); dot != std::string::npos) {
@@ -64,7 +92,7 @@ void SetFileFields(TableCursor& table, const FolderScanRecord& record) {
     }
     table.SetDouble("Size", static_cast<double>(entry.size));
     table.SetDouble("Compressed", static_cast<double>(record.compressed_size));
-    SetEntryTimes(table, entry);
+    SetEntryTimes(table, entry, dates);
     SetTextIfAny(table, "Owner", record.owner);
     table.SetInt("Attributes", static_cast<std::int64_t>(entry.attributes));
     table.SetInt("Parent ID", record.parent_id);
@@ -185,6 +213,30 @@ class SubtreeInsertion {
 
 }  // namespace
 
+double DayNumberCache::FromUnix(std::int64_t unix_seconds) {
+    // Beyond any calendar the catalogue shows, and far from overflowing below.
+    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
+    if (unix_seconds < -kLimit || unix_seconds > kLimit) {
+        return DayNumberFromUnix(unix_seconds);
+    }
+    if (!spans_) {
+        spans_ = std::make_unique<Span[]>(kSpans);
+    }
+    const std::int64_t start = FloorDivide(unix_seconds, kSpanSeconds) * kSpanSeconds;
+    Span& span = spans_[static_cast<std::size_t>(start / kSpanSeconds) & (kSpans - 1)];
+    if (span.start != start) {
+        span.start = start;
+        std::int64_t last_offset = 0;
+        span.uniform = LocalOffset(start, span.offset) &&
+                       LocalOffset(start + kSpanSeconds - 1, last_offset) && span.offset == last_offset &&
+                       DayNumberOfLocalSeconds(start + span.offset) == DayNumberFromUnix(start);
+    }
+    if (!span.uniform) {
+        return DayNumberFromUnix(unix_seconds);
+    }
+    return DayNumberOfLocalSeconds(unix_seconds + span.offset);
+}
+
 bool WriteComputerRow(Catalogue& catalogue, const ComputerRecord& computer) {
     TableCursor& table = catalogue.computer_table();
     if (!table.AddNew()) {
@@ -221,7 +273,8 @@ bool WriteVolumeRow(Catalogue& catalogue, const VolumeScanRecord& volume) {
     return Save(table);
 }
 
-bool WriteFolderRow(Catalogue& catalogue, const FolderScanRecord& folder, char separator) {
+bool WriteFolderRow(Catalogue& catalogue, const FolderScanRecord& folder, char separator,
+                    DayNumberCache* dates) {
     TableCursor& table = catalogue.folder_table();
     if (!table.AddNew()) {
         return false;
@@ -235,19 +288,19 @@ bool WriteFolderRow(Catalogue& catalogue, const FolderScanRecord& folder, char s
     table.SetInt("Folders", folder.folders);
     table.SetInt("Files", folder.files);
     table.SetInt("Level", folder.level);
-    SetEntryTimes(table, folder.entry);
+    SetEntryTimes(table, folder.entry, dates);
     table.SetInt("Attributes", static_cast<std::int64_t>(folder.entry.attributes));
     SetTextIfAny(table, "Owner", folder.owner);
     return Save(table);
 }
 
-bool WriteFileRow(Catalogue& catalogue, const FolderScanRecord& record) {
+bool WriteFileRow(Catalogue& catalogue, const FolderScanRecord& record, DayNumberCache* dates) {
     TableCursor& table = catalogue.file_table();
     if (!table.AddNew()) {
         return false;
     }
     table.SetInt("File ID", record.file_id);
-    SetFileFields(table, record);
+    SetFileFields(table, record, dates);
     return Save(table);
 }
 
@@ -269,7 +322,7 @@ bool UpdateFileRow(Catalogue& catalogue, const FolderScanRecord& record) {
     if (!catalogue.SeekFileRow(record.file_id) || !table.Edit()) {
         return false;
     }
-    SetFileFields(table, record);
+    SetFileFields(table, record, nullptr);
     return Save(table);
 }
 

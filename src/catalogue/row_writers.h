@@ -7,8 +7,10 @@
 // field null; any other is stored as a local day number.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_tree.h"
@@ -16,16 +18,38 @@
 
 namespace korvane {
 
+// Entry times as day numbers, for writers of many rows: the local offset is
+// asked of the C library once per day of time rather than once per time,
+// and every value equals DayNumberFromUnix's to the bit (a day in which the
+// offset changes, or whose values the check at its start does not confirm,
+// is converted time by time). One object per thread.
+class DayNumberCache {
+  public:
+    double FromUnix(std::int64_t unix_seconds);
+
+  private:
+    struct Span {
+        std::int64_t start = INT64_MIN;
+        std::int64_t offset = 0;  // seconds east of UTC
+        bool uniform = false;     // one offset over the whole span, confirmed
+    };
+    static constexpr std::int64_t kSpanSeconds = 86400;
+    static constexpr std::size_t kSpans = 4096;  // a power of two: eleven years of days
+    std::unique_ptr<Span[]> spans_;
+};
+
 bool WriteComputerRow(Catalogue& catalogue, const ComputerRecord& computer);
 // Name "Unlabeled" when the record has none; empty texts stay null.
 bool WriteVolumeRow(Catalogue& catalogue, const VolumeScanRecord& volume);
 // The folder the record describes, with its own entry. A volume's root
 // folder (parent 0) is named by its whole path, any other folder by the text
 // after the path's last separator.
-bool WriteFolderRow(Catalogue& catalogue, const FolderScanRecord& folder, char separator);
+// dates, when given, converts the times.
+bool WriteFolderRow(Catalogue& catalogue, const FolderScanRecord& folder, char separator,
+                    DayNumberCache* dates = nullptr);
 // The entry the record holds, in the folder whose identifier is the record's
 // parent ID, under the record's file ID.
-bool WriteFileRow(Catalogue& catalogue, const FolderScanRecord& record);
+bool WriteFileRow(Catalogue& catalogue, const FolderScanRecord& record, DayNumberCache* dates = nullptr);
 
 // Rewrites Name, Size, Folders, Attributes and (when not empty) Owner of the
 // record's folder. False when there is no such row.

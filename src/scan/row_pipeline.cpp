@@ -2,8 +2,6 @@
 
 #include <exception>
 
-#include "catalogue/row_writers.h"
-
 namespace korvane {
 namespace {
 
@@ -79,8 +77,8 @@ void RowPipeline::PushFolder(const FolderScanRecord& record, char separator) {
 
 bool RowPipeline::Save(const Slot& slot) {
     try {
-        return slot.folder ? WriteFolderRow(catalogue_, slot.record, slot.separator)
-                           : WriteFileRow(catalogue_, slot.record);
+        return slot.folder ? WriteFolderRow(catalogue_, slot.record, slot.separator, &dates_)
+                           : WriteFileRow(catalogue_, slot.record, &dates_);
     } catch (const std::exception&) {
         return false;  // out of memory: the row is lost, the walk goes on
     }

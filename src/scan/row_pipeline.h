@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/row_writers.h"
 #include "catalogue/scan_records.h"
 
 namespace korvane {
@@ -53,6 +54,7 @@ class RowPipeline {
     void WriterLoop();
 
     Catalogue& catalogue_;
+    DayNumberCache dates_;  // used by whichever thread saves the rows
     std::unique_ptr<Slot[]> slots_;
     Slot direct_;
     std::uint64_t filled_ = 0;              // slots the walk has filled

@@ -25,9 +25,6 @@ namespace {
 
 // Room for tokens in one volume list; the rest of a longer list is ignored.
 constexpr std::size_t kMaxVolumeTokens = 255;
-// Folders deeper than this are recorded but not entered: each open level
-// holds a descriptor and a stack frame, and no real volume goes this deep.
-constexpr std::int32_t kMaxWalkDepth = 4096;
 // The percentage is recomputed once per this many files.
 constexpr std::uint64_t kPercentEvery = 20;
 
@@ -115,7 +112,7 @@ class VolumeWalker {
         child.parent_id = folder.folder_id;
         child.path = JoinPath(folder.path, folder.entry.name, separator_);
         bool walked = true;
-        if (child.level <= kMaxWalkDepth) {
+        if (child.level <= kMaxScanDepth) {
             DirectoryReader child_reader;
             child_reader.OpenChild(reader, folder.entry.name, device_);
             walked = WalkFolder(child, child_reader);
@@ -473,12 +470,11 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
     if (progress != nullptr) {
         progress->SetTitle("Database Close...");
     }
-    bool ok = catalogue.CloseCatalogueTables() && catalogue.OpenCatalogueTables();
-    if (ok) {
-        context.tree.LoadFolderTree(catalogue);
-        ok = catalogue.WriteIdCounters(context.counters);
-        ok = catalogue.CloseCatalogueTables() && ok;
-    }
+    // The tree is read and the counters are stored before the one commit
+    // that makes the whole build durable at once.
+    context.tree.LoadFolderTree(catalogue);
+    bool ok = catalogue.WriteIdCounters(context.counters);
+    ok = catalogue.CloseCatalogueTables() && ok;
     return finish(ok);
 }
 

@@ -27,6 +27,11 @@ namespace korvane {
 
 struct ScanContext;
 
+// A folder deeper than this below its volume's root folder is recorded but
+// not entered: each open level of the walk holds a descriptor and a stack
+// frame, and no path the system can name reaches this deep.
+inline constexpr std::int32_t kMaxScanDepth = 2048;
+
 // Scans an FTP user volume into the catalogue; true when the site was
 // scanned. Whatever it returns, the build goes on with the next token.
 using FtpScanHook =

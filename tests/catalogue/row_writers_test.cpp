@@ -3,9 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <tuple>
@@ -509,6 +514,77 @@ TEST_F(InsertFolderTest, AnAncestorMissingFromTheCatalogueFailsWithoutWritingThe
     EXPECT_EQ(counters_.next_folder, 40);
     ASSERT_EQ(ui_.progress.size(), 1u);
     EXPECT_TRUE(ui_.progress[0]->closed);
+}
+
+// Sets the time zone for one test and puts the previous one back.
+class ZoneScope {
+  public:
+    explicit ZoneScope(const char* zone) {
+        if (const char* old = std::getenv("TZ"); old != nullptr) {
+            previous_ = old;
+        }
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ZoneScope() {
+        if (previous_) {
+            setenv("TZ", previous_->c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+
+  private:
+    std::optional<std::string> previous_;
+};
+
+TEST(DayNumberCacheTest, GivesExactlyTheDayNumbersOfEachTimeInEveryZone) {
+    // Zones with daylight saving changes on the hour and on the half hour,
+    // half-hour offsets, historic local mean times, and leap seconds.
+    const char* const zones[] = {"UTC",
+                                 "America/New_York",
+                                 "Australia/Adelaide",
+                                 "Australia/Lord_Howe",
+                                 "America/St_Johns",
+                                 "Asia/Kathmandu",
+                                 "Africa/Monrovia",
+                                 "right/Europe/Berlin",
+                                 "Europe/Amsterdam",
+                                 "Europe/Berlin"};
+    // Moments around changes of offset, each swept second by second; the
+    // last two fall in the middle of a quarter hour (Monrovia 1972 and
+    // Amsterdam 1930), a leap second ends 2016.
+    const std::int64_t changes[] = {1615705200, 1617467400, 1633192200, 1617463800, 1615699800,
+                                    1483228800, 1616893200, 504901800,  63593070,   -1250720372};
+    std::mt19937_64 random(42);
+    std::uniform_int_distribution<std::int64_t> any_time(-2208988800LL, 4102444800LL);
+    for (const char* zone : zones) {
+        ZoneScope scope(zone);
+        DayNumberCache cache;
+        std::size_t mismatches = 0;
+        auto check = [&](std::int64_t t) {
+            const double cached = cache.FromUnix(t);
+            const double direct = DayNumberFromUnix(t);
+            if (std::memcmp(&cached, &direct, sizeof cached) != 0 && ++mismatches <= 3) {
+                ADD_FAILURE() << zone << " at " << t << ": " << cached << " != " << direct;
+            }
+        };
+        for (int i = 0; i < 20000; ++i) {
+            check(any_time(random));
+        }
+        for (std::int64_t change : changes) {
+            for (std::int64_t t = change - 5400; t <= change + 5400; ++t) {
+                check(t);
+            }
+        }
+        for (std::int64_t t :
+             {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1} << 41, -(std::int64_t{1} << 41),
+              std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min()}) {
+            check(t);
+        }
+        EXPECT_EQ(mismatches, 0u) << zone;
+    }
 }
 
 TEST(ShiftFolderIdsTest, MovesIdentifiersAndParentsAtOrAboveTheBound) {

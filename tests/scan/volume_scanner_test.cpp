@@ -1,5 +1,6 @@
 #include "scan/volume_scanner.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sys/mount.h>
@@ -533,6 +534,51 @@ TEST_F(ScanTest, NetworkRemovableAndMemoryVolumesGetTheirOwnerNameMediaAndSerial
     EXPECT_EQ(rows.volumes[3].media, "Memory Media");
     EXPECT_EQ(rows.volumes[3].serial, 0);
     EXPECT_EQ(rows.volumes[3].files, 0);
+}
+
+// Nested folders "d" below root, made and removed through descriptors: the
+// paths grow longer than the system can name.
+void MakeChain(const std::string& root, int depth) {
+    int fd = ::open(root.c_str(), O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(mkdirat(fd, "d", 0755), 0);
+        const int next = openat(fd, "d", O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        ASSERT_GE(next, 0);
+        fd = next;
+    }
+    ASSERT_EQ(::close(::openat(fd, "bottom", O_CREAT | O_WRONLY | O_CLOEXEC, 0644)), 0);
+    ::close(fd);
+}
+
+void RemoveChainBelow(int fd) {
+    unlinkat(fd, "bottom", 0);
+    const int child = openat(fd, "d", O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (child >= 0) {
+        RemoveChainBelow(child);
+        ::close(child);
+        unlinkat(fd, "d", AT_REMOVEDIR);
+    }
+}
+
+TEST_F(ScanTest, AChainDeeperThanTheLimitIsRecordedDownToTheLimit) {
+    const std::string root = Tree("chain");
+    MakeChain(root, kMaxScanDepth + 40);
+    const bool built = Build(root);
+    const int fd = ::open(root.c_str(), O_DIRECTORY | O_CLOEXEC);
+    RemoveChainBelow(fd);
+    ::close(fd);
+    ASSERT_TRUE(built);
+    const CatalogueRows rows = Read();
+    // Folders down to the limit are walked; the one below the deepest walked
+    // folder is recorded, empty.
+    ASSERT_EQ(rows.volumes.at(0).folders, kMaxScanDepth + 1);
+    EXPECT_EQ(rows.files.size(), 0u);
+    for (const auto& [id, folder] : rows.folders) {
+        EXPECT_EQ(folder.level, id - 1);
+        EXPECT_EQ(folder.folders, kMaxScanDepth + 1 - folder.level) << id;
+    }
 }
 
 TEST_F(ScanTest, AnotherMountInsideTheTreeIsRecordedEmptyAndNotEntered) {
