@@ -11,6 +11,7 @@
 
 #include "app/program/catalogue_upkeep.h"
 #include "ui/qt_user_interface.h"
+#include "ui/result_printer.h"
 #include "ui/windowed_program.h"
 #endif
 
@@ -20,6 +21,11 @@ int RunUnattended(const std::vector<std::string>& arguments, korvane::SingleInst
                   const std::string& lock_path) {
     korvane::SilentUserInterface silent;
     korvane::ProgramState state(silent);
+#ifdef KORVANE_WITH_WINDOWS
+    // Prints on the offscreen platform: no display is needed.
+    korvane::QtResultPrintService printer;
+    state.printer = &printer;
+#endif
     const auto run = [](korvane::ProgramState& program, const std::string& script) {
         return korvane::RunScript(program, script);
     };
@@ -37,16 +43,15 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
     state.interactive = true;
 
     korvane::WindowedStart start;
+    start.ui = &ui;
     start.request = started.request;
     start.paths = state.paths;
     start.options = state.options;
     start.load_folder_tree = [&state] { return korvane::LoadCatalogueState(state); };
     start.upkeep.compact = [&state] { return korvane::CompactOpenCatalogue(state); };
-    start.upkeep.repair = [&state, &ui] {
+    start.upkeep.repair = [&state] {
         std::string report;
-        const bool repaired = korvane::RepairOpenCatalogue(state, report);
-        if (!repaired) ui.ShowMessage(report, korvane::MessageIcon::Exclamation, korvane::MessageButtons::Ok);
-        return repaired;
+        return korvane::RepairOpenCatalogue(state, report);
     };
     start.upkeep.empty = [&state] { return korvane::EmptyOpenCatalogue(state); };
     start.options_changed = [&state](const korvane::ProgramOptions& options) {

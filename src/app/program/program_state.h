@@ -15,6 +15,8 @@
 
 namespace korvane {
 
+class ResultPrintService;
+
 struct ProgramState {
     explicit ProgramState(UserInterface& person) : ui(person), catalogue(person) {}
 
@@ -26,6 +28,8 @@ struct ProgramState {
     Catalogue catalogue;
     FolderTree tree;
     IdCounters counters;
+    // How scripts print results; none in a build without a printing system.
+    ResultPrintService* printer = nullptr;
 };
 
 }  // namespace korvane

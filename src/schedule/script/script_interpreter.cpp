@@ -19,6 +19,7 @@
 #include "result/export_csv.h"
 #include "result/result_data.h"
 #include "result/result_file.h"
+#include "result/result_printing.h"
 #include "result/result_rows.h"
 #include "result/run_query.h"
 #include "scan/ftp/ftp_scan.h"
@@ -300,8 +301,19 @@ bool ScriptInterpreter::Export(const std::vector<std::string>& parameters) {
     return true;
 }
 
-bool ScriptInterpreter::Print(const std::vector<std::string>&) {
-    return Fail("Printing is not available in this build.");
+bool ScriptInterpreter::Print(const std::vector<std::string>& parameters) {
+    const std::string name = UnquoteParameter(parameters[0]).substr(1);
+    ScriptQueryEntry* entry = FindQuery(name);
+    if (entry == nullptr) return Fail(FillTemplate("Query %s not found.", name));
+    if (state_.printer == nullptr) return Fail("This build of Korvane cannot print.");
+    entry->result.display_mode = kDisplayReport;
+    std::string error;
+    if (!state_.printer->PrintResult(entry->result, name, UnquoteParameter(parameters[1]),
+                                     UnquoteParameter(parameters[2]), UnquoteParameter(parameters[3]),
+                                     state_.catalogue, state_.tree, error)) {
+        return Fail(error);
+    }
+    return true;
 }
 
 bool ScriptInterpreter::Logfile(const std::vector<std::string>& parameters) {
