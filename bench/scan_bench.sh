@@ -8,7 +8,8 @@
 # program when one was built); TREE a tree from make-tree, e.g.
 #   ../shared/bench/make-tree /work/bench-data/T1m --files 1000000 --seed 1
 # WORK a scratch folder outside the repository. Needs GNU time and duc
-# (Debian packages time, duc).
+# (Debian packages time, duc). On a machine other work keeps busy, run it
+# as root under "chrt -f 10" so every tool gets the processors in turn.
 set -eu
 if [ $# -lt 3 ]; then
     echo "usage: $0 BUILD_DIR TREE WORK [RUNS] [--only a,b]" >&2
