@@ -30,11 +30,20 @@ void SetTextIfAny(TableCursor& table, std::string_view field, std::string_view v
     }
 }
 
+// Entry times come from file systems that may report anything (a network
+// or user-space one included); beyond about 35,000 years from 1970 they are
+// taken as that limit, so no date arithmetic can overflow.
+constexpr std::int64_t kEntryTimeLimit = std::int64_t{1} << 40;
+
+std::int64_t ClampEntryTime(std::int64_t unix_seconds) {
+    return std::clamp(unix_seconds, -kEntryTimeLimit, kEntryTimeLimit);
+}
+
 void SetTimeIfAny(TableCursor& table, std::string_view field, std::int64_t unix_seconds,
                   DayNumberCache* dates) {
     if (unix_seconds != 0) {
-        table.SetDate(field,
-                      dates != nullptr ? dates->FromUnix(unix_seconds) : DayNumberFromUnix(unix_seconds));
+        table.SetDate(field, dates != nullptr ? dates->FromUnix(unix_seconds)
+                                              : DayNumberFromUnix(ClampEntryTime(unix_seconds)));
     }
 }
 
@@ -214,9 +223,8 @@ class SubtreeInsertion {
 }  // namespace
 
 double DayNumberCache::FromUnix(std::int64_t unix_seconds) {
-    // Beyond any calendar the catalogue shows, and far from overflowing below.
-    constexpr std::int64_t kLimit = std::int64_t{1} << 40;
-    if (unix_seconds < -kLimit || unix_seconds > kLimit) {
+    unix_seconds = ClampEntryTime(unix_seconds);
+    if (unix_seconds == -kEntryTimeLimit || unix_seconds == kEntryTimeLimit) {
         return DayNumberFromUnix(unix_seconds);
     }
     if (!spans_) {

@@ -22,7 +22,9 @@ namespace korvane {
 // asked of the C library once per day of time rather than once per time,
 // and every value equals DayNumberFromUnix's to the bit (a day in which the
 // offset changes, or whose values the check at its start does not confirm,
-// is converted time by time). One object per thread.
+// is converted time by time). Times more than 2^40 seconds (about 35,000
+// years) from 1970 are taken as that limit, by every writer. One object per
+// thread.
 class DayNumberCache {
   public:
     double FromUnix(std::int64_t unix_seconds);
