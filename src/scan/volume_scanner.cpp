@@ -281,8 +281,16 @@ class VolumeListScan {
             // Symbolic links in a typed path lead to the volume that really
             // holds the folder.
             std::string resolved;
-            if (probe.ResolvePath(path, resolved) == 0) {
+            const int resolve_error = probe.ResolvePath(path, resolved);
+            if (resolve_error == 0) {
                 path = std::move(resolved);
+            } else if (resolve_error == ENOENT || resolve_error == ENOTDIR) {
+                // A folder that is not there is not scanned as an empty volume.
+                const LocationParts parts = RootOfLocation(path, mount_points_);
+                target.root = parts.root;
+                target.probe_path = path;
+                target.unreachable = resolve_error;
+                return target;
             }
             const LocationParts parts = RootOfLocation(path, mount_points_);
             target.root = parts.root;
