@@ -57,7 +57,7 @@ printf '[Schedule]\r\nStartup=01/01/2000 00:00:00\r\nInterval=None\r\n\r\n[Scrip
 only=""
 [ -x "$work/bin/korvane" ] || only="du,duc-index,scan-main,scan-main-direct,scan-main-rescan"
 [ $# -gt 0 ] && [ "$1" = "--only" ] && only=$2
-PATH="$work/bin:$PATH" python3 "$bench_run" "$here/scan_peers.spec" --tree "$tree" --work "$work" \
+PATH="$work/bin:$PATH" python3 "$bench_run" "$here/scan_peers.runs" --tree "$tree" --work "$work" \
     --runs "$runs" --files "$files" --json "$work/scan_bench.json" --title "Catalogue build of $tree" \
     ${only:+--only "$only"}
 

@@ -22,7 +22,7 @@ struct LocationParts {
 };
 
 // Cuts a location at its volume root. "ftp:" locations cut at the first "/",
-// "\\server\share\..." after the share name, other spec-form locations at the
+// "\\server\share\..." after the share name, drive-style locations at the
 // first "\". An absolute POSIX path is cut at the mount point that holds it,
 // read from the current mount table.
 LocationParts RootOfLocation(std::string_view location);

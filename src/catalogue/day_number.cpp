@@ -1,5 +1,6 @@
 #include "catalogue/day_number.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
@@ -81,6 +82,10 @@ bool DayNumberFromCivil(int year, int month, int day, int hour, int minute, int 
 }
 
 double DayNumberFromUnix(std::int64_t unix_seconds) {
+    // A file system may report any 64-bit time; beyond a million years either
+    // way the day number is meaningless anyway, and the arithmetic below stays exact.
+    constexpr std::int64_t kLimit = std::int64_t{1} << 45;
+    unix_seconds = std::clamp(unix_seconds, -kLimit, kLimit);
     const std::time_t when = static_cast<std::time_t>(unix_seconds);
     std::tm local{};
     if (localtime_r(&when, &local) == nullptr) {

@@ -194,5 +194,13 @@ TEST(DayNumber, UnixRoundTripsInWholeSeconds) {
     EXPECT_EQ(UnixFromDayNumber(std::numeric_limits<double>::quiet_NaN()), 0);
 }
 
+TEST(DayNumberFromUnix, ExtremeTimesFromAHostileFileSystemStayFinite) {
+    for (const std::int64_t when : {std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()}) {
+        EXPECT_TRUE(std::isfinite(DayNumberFromUnix(when))) << when;
+    }
+    EXPECT_LT(DayNumberFromUnix(std::numeric_limits<std::int64_t>::min()), 0.0);
+    EXPECT_GT(DayNumberFromUnix(std::numeric_limits<std::int64_t>::max()), 1e8);
+}
+
 }  // namespace
 }  // namespace korvane

@@ -138,12 +138,12 @@ ScriptQueryEntry* ScriptInterpreter::FindQuery(const std::string& name) {
 
 bool ScriptInterpreter::FileList(const std::string& specification, std::vector<std::string>& files) {
     files.clear();
-    const std::string spec = UnquoteParameter(specification);
-    if (spec.empty() || spec.front() != '@') {
-        files.push_back(spec);
+    const std::string wanted = UnquoteParameter(specification);
+    if (wanted.empty() || wanted.front() != '@') {
+        files.push_back(wanted);
         return true;
     }
-    const std::string name = spec.substr(1);
+    const std::string name = wanted.substr(1);
     if (EndsWithNoCase(name, ".lst")) return Fail("List not impelmented.");
     if (EndsWithNoCase(name, ".rst")) return Fail("Result not impelmented.");
     const ScriptQueryEntry* entry = FindQuery(name);

@@ -39,7 +39,7 @@ private:
     bool Print(const std::vector<std::string>& parameters);
     bool Command(const std::vector<std::string>& parameters);
     bool RemoveDirectory(const std::vector<std::string>& parameters);
-    // The list a file specification names: "@query" or a single path.
+    // The files a Copy, Move, Link, Delete or Logfile names: "@query" or a single path.
     bool FileList(const std::string& specification, std::vector<std::string>& files);
     // The full paths of the answer's file rows, in row order; false when it has none.
     bool CollectFiles(const ResultData& data, const std::string& initial_folder, std::vector<std::string>& files);
