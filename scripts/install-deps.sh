@@ -6,6 +6,7 @@ packages=(
   qt6-base-dev qt6-charts-dev libgl-dev libsqlite3-dev sqlite3 libblkid-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
+  fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
 )
 missing=()
 for p in "${packages[@]}"; do
