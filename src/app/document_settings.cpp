@@ -4,14 +4,10 @@
 
 #include <charconv>
 
+#include "app/text_helpers.h"
+
 namespace korvane {
 namespace {
-
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
 
 long LeadingDigits(std::string_view text) {
     text = TrimBlanks(text);

@@ -15,19 +15,13 @@
 namespace korvane {
 namespace {
 
-std::string_view Trim(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 // "[name]" -> name; false for any other line.
 bool SectionHeader(std::string_view line, std::string_view& name) {
-    line = Trim(line);
+    line = TrimBlanks(line);
     if (line.size() < 2 || line.front() != '[') return false;
     const std::size_t close = line.find(']');
     if (close == std::string_view::npos) return false;
-    name = Trim(line.substr(1, close - 1));
+    name = TrimBlanks(line.substr(1, close - 1));
     return true;
 }
 
@@ -35,13 +29,13 @@ bool SectionHeader(std::string_view line, std::string_view& name) {
 bool KeyOf(std::string_view line, std::string_view& key, std::string_view* value = nullptr) {
     const std::size_t equals = line.find('=');
     if (equals == std::string_view::npos) return false;
-    key = Trim(line.substr(0, equals));
-    if (value != nullptr) *value = Trim(line.substr(equals + 1));
+    key = TrimBlanks(line.substr(0, equals));
+    if (value != nullptr) *value = TrimBlanks(line.substr(equals + 1));
     return true;
 }
 
 long LeadingInteger(std::string_view text, long fallback) {
-    text = Trim(text);
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+') text.remove_prefix(1);
     long value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -51,7 +45,7 @@ long LeadingInteger(std::string_view text, long fallback) {
 }
 
 std::string Fold(std::string_view text) {
-    std::string out(Trim(text));
+    std::string out(TrimBlanks(text));
     for (char& c : out) {
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     }
@@ -197,7 +191,7 @@ long ProfileDocument::GetInt(std::string_view section, std::string_view key, lon
 }
 
 void ProfileDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-    std::string text = std::string(Trim(key)) + "=" + std::string(value);
+    std::string text = std::string(TrimBlanks(key)) + "=" + std::string(value);
     // A line break inside a value would split it into lines of its own.
     for (char& c : text) {
         if (c == '\r' || c == '\n') c = ' ';
@@ -205,7 +199,7 @@ void ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     const long header = FindSection(section);
     if (header < 0) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-        lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
+        lines_.push_back({"[" + std::string(TrimBlanks(section)) + "]", "\r\n"});
         lines_.push_back({std::move(text), "\r\n"});
         const long new_header = static_cast<long>(lines_.size()) - 2;
         section_index_.emplace(Fold(section), new_header);
@@ -221,7 +215,7 @@ void ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     // After the section's last non-blank line, as the platform's profile functions do.
     const long end = header == last_header_ ? static_cast<long>(lines_.size()) : SectionEnd(header);
     long insert = end;
-    while (insert - 1 > header && Trim(lines_[static_cast<std::size_t>(insert - 1)].text).empty()) --insert;
+    while (insert - 1 > header && TrimBlanks(lines_[static_cast<std::size_t>(insert - 1)].text).empty()) --insert;
     auto& before = lines_[static_cast<std::size_t>(insert - 1)];
     if (before.end.empty()) before.end = "\r\n";
     lines_.insert(lines_.begin() + insert, Line{std::move(text), "\r\n"});
@@ -243,7 +237,7 @@ void ProfileDocument::ClearSection(std::string_view section) {
     const long header = FindSection(section);
     if (header < 0) {
         if (!lines_.empty() && lines_.back().end.empty()) lines_.back().end = "\r\n";
-        lines_.push_back({"[" + std::string(Trim(section)) + "]", "\r\n"});
+        lines_.push_back({"[" + std::string(TrimBlanks(section)) + "]", "\r\n"});
         Invalidate();
         return;
     }

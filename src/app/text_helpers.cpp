@@ -106,6 +106,12 @@ std::optional<NetworkName> SplitNetworkName(std::string_view name) {
     return split;
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
 std::string FillTemplate(std::string_view message, std::string_view value) {
     const auto at = message.find("%s");
     if (at == std::string_view::npos) return std::string(message);

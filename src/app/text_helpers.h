@@ -43,6 +43,9 @@ std::optional<NetworkName> SplitNetworkName(std::string_view name);
 // The pure text form: only "\\server\share..." names (no lookup).
 std::optional<NetworkName> SplitUncName(std::string_view name);
 
+// The text without its leading and trailing blanks and tabs.
+std::string_view TrimBlanks(std::string_view text);
+
 // The message template with its first "%s" replaced by value (the program's
 // messages carry one text each; "%d" values are passed as text).
 std::string FillTemplate(std::string_view message, std::string_view value);

@@ -10,6 +10,7 @@
 
 #include "catalogue/jet_sql.h"
 #include "catalogue/schema.h"
+#include "catalogue/database_files.h"
 
 namespace korvane {
 
@@ -20,23 +21,6 @@ constexpr std::size_t kMaxEngineMessage = 511;
 std::string FolderOf(const std::string& path) {
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? std::string(".") : parent.string();
-}
-
-void RemoveDatabaseFiles(const std::string& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-        std::error_code ignored;
-        std::filesystem::remove(path + suffix, ignored);
-    }
-}
-
-bool SyncPath(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
 }
 
 // One count from a query that returns a single number.

@@ -13,6 +13,7 @@
 #include "app/text_helpers.h"
 #include "catalogue/fetch_templates.h"
 #include "catalogue/sql_statement.h"
+#include "catalogue/database_files.h"
 
 namespace korvane {
 
@@ -140,23 +141,6 @@ std::string CreateTableSql(const TableDef& table) {
 std::string FolderOf(const std::string& path) {
     std::filesystem::path parent = std::filesystem::path(path).parent_path();
     return parent.empty() ? std::string(".") : parent.string();
-}
-
-bool SyncPath(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
-
-void RemoveDatabaseFiles(const std::string& path) {
-    for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-        std::error_code ignored;
-        std::filesystem::remove(path + suffix, ignored);
-    }
 }
 
 bool BuildSchema(const std::string& path, std::string& error) {

@@ -6,14 +6,6 @@
 namespace korvane {
 namespace {
 
-std::string_view TrimBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    return text;
-}
-
 // The argument of "Stop" and "Enum": blanks around it dropped, then one
 // enclosing pair of double quotes.
 std::string QuotedArgument(std::string_view rest) {
