@@ -99,11 +99,14 @@ TEST_F(SchedulerLinkTest, NoSocketToBeHadIsAnInitializationFailure) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
+        RecordingUserInterface child_ui;
+        // The undefined-behaviour checker looks up a dynamic type once, which
+        // needs a free descriptor; let it do so before the limit is used up.
+        static_cast<UserInterface&>(child_ui).PumpMessages();
         const int lowest_free = ::dup(0);
         ::close(lowest_free);
         const rlimit limit{static_cast<rlim_t>(lowest_free), static_cast<rlim_t>(lowest_free)};
         ::setrlimit(RLIMIT_NOFILE, &limit);
-        RecordingUserInterface child_ui;
         SchedulerLink link(child_ui, {socket});
         const bool opened = link.Open();
         const bool right = !opened && child_ui.messages.size() == 1 &&
