@@ -1,5 +1,7 @@
 #include "scan/volume_scanner.h"
 
+#include <sqlite3.h>
+
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -454,7 +456,16 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
         progress->SetTitle("Compacting database...");
     }
     CompactCatalogue(path);
-    if (!catalogue.OpenCatalogue(path) || !catalogue.OpenCatalogueTables()) {
+    if (!catalogue.OpenCatalogue(path)) {
+        return finish(false);
+    }
+    // The build writes an emptied catalogue through a rollback journal: each
+    // page is written once, where WAL would write it again at the checkpoint.
+    // While another process reads the catalogue the switch is refused and the
+    // build stays in WAL; either way every commit is synced.
+    sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
+    if (!catalogue.OpenCatalogueTables()) {
+        sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
         return finish(false);
     }
 
@@ -483,6 +494,7 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
     context.tree.LoadFolderTree(catalogue);
     bool ok = catalogue.WriteIdCounters(context.counters);
     ok = catalogue.CloseCatalogueTables() && ok;
+    sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
     return finish(ok);
 }
 

@@ -1,5 +1,6 @@
 #include "scan/volume_scanner.h"
 
+#include <sqlite3.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
@@ -141,6 +142,39 @@ TEST_F(ScanTest, ATreeIsRecordedWithExactTotalsOwnersAndTypes) {
     // The reloaded tree answers for the new catalogue.
     EXPECT_EQ(tree_.DescendantCountOf(1), 3);
     EXPECT_EQ(counters_.next_folder, 5);
+}
+
+// The build writes through a rollback journal when it can and hands the
+// catalogue back in WAL mode; a reader in another connection keeps it in WAL
+// throughout and still sees the finished build.
+TEST_F(ScanTest, TheBuildLeavesTheCatalogueSharedAndDurable) {
+    const std::string root = Tree("vol");
+    MakeFile(root + "/a.txt", 10);
+    auto journal_mode = [&](sqlite3* db) {
+        sqlite3_stmt* statement = nullptr;
+        EXPECT_EQ(sqlite3_prepare_v2(db, "PRAGMA journal_mode", -1, &statement, nullptr), SQLITE_OK);
+        EXPECT_EQ(sqlite3_step(statement), SQLITE_ROW);
+        std::string mode = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+        return mode;
+    };
+    ASSERT_TRUE(Build(root));
+    EXPECT_EQ(journal_mode(catalogue_.handle()), "wal");
+
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(db_path_.c_str(), &reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* count = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT count(*) FROM File", -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);  // the reader holds its snapshot open
+    MakeFile(root + "/b.txt", 20);
+    ASSERT_TRUE(Build(root));
+    EXPECT_EQ(journal_mode(catalogue_.handle()), "wal");
+    sqlite3_finalize(count);
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT count(*) FROM File", -1, &count, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(count, 0), 2);
+    sqlite3_finalize(count);
+    sqlite3_close(reader);
 }
 
 TEST_F(ScanTest, HostileNamesAreStoredByteForByteAndFoundAgainByPath) {
