@@ -24,48 +24,14 @@
 #include "scan/volume_scanner.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "result/csv_reader.h"
 
 namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ParseCsv;
 using testing::ReadFileBytes;
-
-// Reads CSV as spreadsheets do: quoted fields may hold commas, line breaks
-// and doubled quotes.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"' && field.empty()) {
-            quoted = true;
-        } else if (c == ',') {
-            row.push_back(std::move(field));
-            field.clear();
-        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            row.push_back(std::move(field));
-            field.clear();
-            rows.push_back(std::move(row));
-            row.clear();
-            ++i;
-        } else {
-            field += c;
-        }
-    }
-    return rows;
-}
 
 void MakeFile(const std::string& path, off_t size, std::time_t modified) {
     const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0644);
