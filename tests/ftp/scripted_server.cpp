@@ -1,4 +1,5 @@
 #include "scripted_server.h"
+#include "loopback_socket.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -16,34 +17,6 @@ namespace korvane::testing {
 namespace {
 
 constexpr int kServerWaitMs = 10000;  // no step of the server waits longer
-
-int ListenOnLoopback(int& port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
-
-bool SendAll(int fd, const std::string& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t sent = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        done += static_cast<std::size_t>(sent);
-    }
-    return true;
-}
 
 int AcceptWithin(int listener, int stop_fd) {
     pollfd entries[2] = {{listener, POLLIN, 0}, {stop_fd, POLLIN, 0}};
