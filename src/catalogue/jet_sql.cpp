@@ -12,43 +12,10 @@
 #include <vector>
 
 #include "catalogue/day_number.h"
+#include "catalogue/jet_tokens.h"
 
 namespace korvane {
 namespace {
-
-enum class TokenKind { kSpace, kWord, kNumber, kName, kText, kDate, kPunct };
-
-struct Token {
-    TokenKind kind;
-    std::string text;  // as emitted
-    std::size_t position;
-};
-
-bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-}
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
-
-bool WordIs(const Token& token, std::string_view keyword) {
-    if (token.kind != TokenKind::kWord || token.text.size() != keyword.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < keyword.size(); ++i) {
-        char c = token.text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 32);
-        }
-        if (c != keyword[i]) {
-            return false;
-        }
-    }
-    return true;
-}
 
 std::string At(std::size_t position) {
     return " (at character " + std::to_string(position + 1) + ")";
@@ -407,7 +374,8 @@ void EmitBranch(const std::vector<Token>& tokens, const Branch& branch, std::str
 
 }  // namespace
 
-bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error) {
+bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
+                     const JetPlanHints& hints) {
     sqlite_sql.clear();
     error.clear();
     if (const std::size_t nul = jet_sql.find('\0'); nul != std::string_view::npos) {
@@ -507,6 +475,7 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
             return false;
         }
     }
+    PlanWhereClauses(tokens, begin, end, hints);
 
     std::string out;
     out.reserve(jet_sql.size() + 64);

@@ -7,8 +7,18 @@
 // ASCII through the registered like() function; =, <>, GROUP BY and ORDER BY
 // on text compare exactly (binary), as Linux file names do. TOP n returns
 // exactly n rows (ties beyond n are not returned).
+//
+// SQLite tests the terms of a WHERE clause in the order written and has no
+// statistics on the catalogue, so the translator plans each WHERE clause
+// whose top level is a chain of And: plain comparisons first, then the
+// folder scope (terms on [Parent ID] only, which hold for most rows), then
+// terms that call a function (Like, IN, subqueries). A scope wider than a
+// quarter of the catalogue's folders reads the table in order instead of
+// looking up every row through the [Parent ID] index. The answer is the same
+// either way; only the work differs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -23,7 +33,15 @@ namespace korvane {
 // dates that are not m/d/yyyy [h:m[:s]] on or after 12/30/1899 (a month above
 // 12, a two-digit year), and SQLite-only words that would bypass the Jet Like
 // (ESCAPE, GLOB, COLLATE, LIMIT). The result always ends with one ";".
-bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error);
+// What the catalogue knows of its rows that SQLite's planner cannot.
+struct JetPlanHints {
+    // The highest Folder ID ([Parent ID] values are Folder IDs); 0 when
+    // unknown, which leaves the choice of index to SQLite.
+    std::int64_t highest_folder_id = 0;
+};
+
+bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
+                     const JetPlanHints& hints = {});
 
 // Jet's Like: * any run, ? one character, # one digit, [..] and [!..] lists,
 // case ignored beyond ASCII, each invalid UTF-8 byte one character.

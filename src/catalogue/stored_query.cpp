@@ -134,8 +134,14 @@ bool StoredQuery::CreateStoredQuery(std::string_view name) {
 }
 
 bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error) {
+    JetPlanHints hints;
+    SqlStatement highest;
+    if (highest.Prepare(catalogue_.handle(), "SELECT max(\"Folder ID\") FROM \"Folder\"") &&
+        highest.Step() == SQLITE_ROW) {
+        hints.highest_folder_id = sqlite3_column_int64(highest.get(), 0);
+    }
     std::string translated;
-    if (!TranslateJetSql(jet_sql, translated, error)) {
+    if (!TranslateJetSql(jet_sql, translated, error, hints)) {
         return false;
     }
     return statement.Prepare(catalogue_.handle(), translated, &error);
