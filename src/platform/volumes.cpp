@@ -202,6 +202,19 @@ std::vector<MountEntry> ListVolumeMounts(VolumeProbe& probe) {
     return volumes;
 }
 
+DriveType DriveTypeOf(VolumeProbe& probe, std::string_view path, std::string& fs_type) {
+    fs_type.clear();
+    std::string resolved;
+    if (probe.ResolvePath(std::string(path), resolved) != 0)
+        return DriveType::kNoRootDir;
+    const std::vector<MountEntry> mounts = probe.Mounts();
+    const MountEntry* mount = FindMount(mounts, MountPointOf(resolved, MountPointsOf(mounts)));
+    if (mount == nullptr)
+        return DriveType::kNoRootDir;
+    fs_type = mount->fs_type;
+    return ClassifyDrive(*mount, probe.BlockDeviceOf(*mount));
+}
+
 int DescribeVolume(VolumeProbe& probe, std::string_view path, VolumeInfo& info) {
     return DescribeVolume(probe, probe.Mounts(), path, info);
 }

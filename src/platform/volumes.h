@@ -68,6 +68,9 @@ std::vector<MountEntry> ListVolumeMounts(VolumeProbe& probe);
 // space cannot be read (then sizes stay 0). A path that does not exist is
 // of type kNoRootDir.
 int DescribeVolume(VolumeProbe& probe, std::string_view path, VolumeInfo& info);
+// The drive type and file system of the volume holding path, without
+// reading its label or space: kNoRootDir when the path does not resolve.
+DriveType DriveTypeOf(VolumeProbe& probe, std::string_view path, std::string& fs_type);
 // Same, with a mount table read once for many volumes.
 int DescribeVolume(VolumeProbe& probe, const std::vector<MountEntry>& mounts, std::string_view path,
                    VolumeInfo& info);

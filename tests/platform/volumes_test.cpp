@@ -223,6 +223,21 @@ TEST_F(VolumesTest, PathInsideMountDescribesThatMount) {
     EXPECT_EQ(Describe("/mnt/alice docs/letters").root, "/mnt/alice docs");
 }
 
+TEST_F(VolumesTest, DriveTypeOfAPathNeedsNoLabelOrSpace) {
+    std::string fs_type;
+    probe_.space_errors["/mnt/users"] = EIO;
+    EXPECT_EQ(DriveTypeOf(probe_, "/mnt/users/alice/Korvane.db", fs_type), DriveType::kRemote);
+    EXPECT_EQ(fs_type, "cifs");
+    EXPECT_EQ(DriveTypeOf(probe_, "/media/alice/STICK/Korvane.db", fs_type), DriveType::kRemovable);
+    EXPECT_EQ(DriveTypeOf(probe_, "/home/alice/.local/share/korvane/Korvane.db", fs_type), DriveType::kFixed);
+    EXPECT_EQ(fs_type, "ext4");
+    EXPECT_EQ(DriveTypeOf(probe_, "/mnt/odd/Korvane.db", fs_type), DriveType::kRemote);
+    EXPECT_TRUE(probe_.identity_asked.empty());
+    probe_.missing.push_back("/nowhere/Korvane.db");
+    EXPECT_EQ(DriveTypeOf(probe_, "/nowhere/Korvane.db", fs_type), DriveType::kNoRootDir);
+    EXPECT_TRUE(fs_type.empty());
+}
+
 TEST_F(VolumesTest, FailuresKeepWhatWasLearnt) {
     // Free space unreadable (a dead server, a medium gone): the type and
     // name stay, the sizes are 0 and the errno is returned.
