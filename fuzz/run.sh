@@ -46,6 +46,7 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
 targets=(
   "list_line:src/scan/ftp/ftp_list_parser.cpp"
   "reply_reader:src/scan/ftp/ftp_reply_reader.cpp"
+  "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp -lsqlite3"
 )
 
 passed=0
@@ -53,7 +54,12 @@ for entry in "${targets[@]}"; do
   name="${entry%%:*}"
   sources=()
   IFS=' ' read -r -a extra <<< "${entry#*:}"
-  for source in "${extra[@]}"; do sources+=("$root/$source"); done
+  for source in "${extra[@]}"; do
+    case "$source" in
+      -l*) sources+=("$source") ;;
+      *) sources+=("$root/$source") ;;
+    esac
+  done
   binary="$out/${name}_fuzzer"
   echo "fuzz: building $name"
   if ! "$cxx" "${flags[@]}" "$here/${name}_fuzzer.cpp" "${sources[@]}" -o "$binary"; then

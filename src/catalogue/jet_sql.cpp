@@ -475,7 +475,9 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
             return false;
         }
     }
-    PlanWhereClauses(tokens, begin, end, hints);
+    if (hints.plan_where) {
+        PlanWhereClauses(tokens, begin, end, hints);
+    }
 
     std::string out;
     out.reserve(jet_sql.size() + 64);

@@ -38,6 +38,8 @@ struct JetPlanHints {
     // The highest Folder ID ([Parent ID] values are Folder IDs); 0 when
     // unknown, which leaves the choice of index to SQLite.
     std::int64_t highest_folder_id = 0;
+    // False keeps every WHERE clause as written (to compare the answers).
+    bool plan_where = true;
 };
 
 bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
