@@ -25,10 +25,10 @@ std::string FolderOf(const std::string& path) {
 }
 
 // One count from a query that returns a single number.
-// Queries read most of the catalogue; through a memory map SQLite reads its
-// pages without copying each one. Only on a fixed local disk: on a network,
-// removable or user-space file system a lost connection would end the
-// program with a fault in mapped memory instead of failing one statement.
+// Through a memory map SQLite reads pages without copying each one. Only on
+// a fixed local disk: on a network, removable or user-space file system a
+// lost connection would end the program with a fault in mapped memory
+// instead of failing one statement.
 bool MayMapCatalogue(const std::string& path) {
     LinuxVolumeProbe probe;
     std::string fs_type;
@@ -121,12 +121,17 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
                     &error)) {
         return Fail(error);
     }
-    if (MayMapCatalogue(path)) {
-        ExecuteSql(db.get(), "PRAGMA mmap_size=1073741824");
-    }
+    mappable_ = MayMapCatalogue(path);
     db_ = std::move(db);
     path_ = path;
     return true;
+}
+
+void Catalogue::MapForReading(bool on) {
+    if (mappable_ && db_ != nullptr) {
+        // Without effect while SQLite holds mapped pages; an error only costs speed.
+        ExecuteSql(db_.get(), on ? "PRAGMA mmap_size=1073741824" : "PRAGMA mmap_size=0");
+    }
 }
 
 bool Catalogue::CloseCatalogue() {

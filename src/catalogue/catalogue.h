@@ -87,6 +87,10 @@ class Catalogue {
     void ShowEngineMessage(std::string_view message) const;
     // The reason for the last failure of an operation of this object.
     const std::string& last_error() const { return last_error_; }
+    // Reads pages through a memory map while on, where the catalogue's disk
+    // allows it (a fixed local disk). Query snapshots turn it on for their
+    // lifetime; a scan, which mostly writes, reads without it.
+    void MapForReading(bool on);
     // How long an operation waits for another process's lock (default 3000 ms).
     void set_busy_timeout_ms(int milliseconds) { busy_timeout_ms_ = milliseconds; }
 
@@ -98,6 +102,7 @@ class Catalogue {
     SqliteConnection db_;
     std::string path_;
     int busy_timeout_ms_ = 3000;
+    bool mappable_ = false;
     TableCursor computer_;
     TableCursor volume_;
     TableCursor folder_;

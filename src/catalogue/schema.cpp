@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "app/text_helpers.h"
+#include "catalogue/database_files.h"
 #include "catalogue/fetch_templates.h"
 #include "catalogue/sql_statement.h"
-#include "catalogue/database_files.h"
 
 namespace korvane {
 

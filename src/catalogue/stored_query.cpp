@@ -251,6 +251,7 @@ bool StoredQuery::OpenQuerySnapshot() {
         live_.Finalize();
         return Fail("Only a SELECT statement can be run as a snapshot.");
     }
+    catalogue_.MapForReading(true);
     Describe(live_);
     cache_ok_ = false;
     live_done_ = false;
@@ -272,6 +273,7 @@ bool StoredQuery::CloseQuerySnapshot() {
     live_.Finalize();
     cache_insert_.Finalize();
     cache_read_.Finalize();
+    catalogue_.MapForReading(false);
     if (cache_ok_) {
         // Frees the temporary pages; an error only leaves them until next time.
         ExecuteSql(catalogue_.handle(), (std::string("DELETE FROM ") + kCacheTable).c_str());

@@ -7,6 +7,7 @@
 
 #include "catalogue/day_number.h"
 #include "catalogue_fixture.h"
+#include "platform/volumes.h"
 
 namespace korvane::testing {
 namespace {
@@ -271,6 +272,40 @@ TEST_F(StoredQueryTest, SnapshotMovesAnywhereWithoutLosingRows) {
         ++count;
     }
     EXPECT_EQ(count, 10);
+}
+
+TEST_F(StoredQueryTest, OnlyAnOpenSnapshotReadsThroughAMemoryMap) {
+    auto mapped_bytes = [&] {
+        std::int64_t bytes = -1;
+        std::string error;
+        SqlStatement pragma;
+        EXPECT_TRUE(pragma.Prepare(catalogue_.handle(), "PRAGMA mmap_size", &error)) << error;
+        EXPECT_EQ(pragma.Step(), SQLITE_ROW);
+        bytes = sqlite3_column_int64(pragma.get(), 0);
+        return bytes;
+    };
+    LinuxVolumeProbe probe;
+    std::string fs_type;
+    const DriveType drive = DriveTypeOf(probe, path_, fs_type);
+    const bool local_disk =
+        (drive == DriveType::kFixed || drive == DriveType::kRamDisk) && fs_type.rfind("fuse", 0) != 0;
+
+    EXPECT_EQ(mapped_bytes(), 0);
+    OpenTables();
+    AddFile(1, 1, "a.txt", 1.0);
+    Run("Mapped", "SELECT File.Name AS Name\r\nFROM File;");
+    if (local_disk) {
+        EXPECT_GT(mapped_bytes(), 0) << fs_type;
+    } else {
+        EXPECT_EQ(mapped_bytes(), 0) << fs_type;
+    }
+    EXPECT_EQ(Text(0), "a.txt");
+    // A scan that follows writes without the map.
+    EXPECT_TRUE(query().CloseQuerySnapshot());
+    EXPECT_EQ(mapped_bytes(), 0);
+    Run("Mapped", "SELECT File.Name AS Name\r\nFROM File;");
+    EXPECT_TRUE(query().CloseStoredQuery());
+    EXPECT_EQ(mapped_bytes(), 0);
 }
 
 TEST_F(StoredQueryTest, EmptyAnswerOpensWithNoCurrentRow) {
