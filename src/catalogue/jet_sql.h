@@ -12,8 +12,8 @@
 // statistics on the catalogue, so the translator plans each WHERE clause
 // whose top level is a chain of And: plain comparisons first, then the
 // folder scope (terms on [Parent ID] only, which hold for most rows), then
-// terms that call a function (Like, IN, subqueries). A scope wider than a
-// quarter of the catalogue's folders reads the table in order instead of
+// terms that call a function (Like, IN, subqueries). A scope wider than
+// half of the catalogue's folders reads the table in order instead of
 // looking up every row through the [Parent ID] index. The answer is the same
 // either way; only the work differs.
 #pragma once

@@ -147,8 +147,10 @@ TermCost CostOf(const std::vector<Token>& tokens, Span term) {
     return scope && !other_column ? TermCost::kScope : TermCost::kCompare;
 }
 
-// True when a scope term bounds [Parent ID] to more than a quarter of the
-// catalogue's folders. Only the plain shape "[Parent ID]) op n" is read;
+// True when a scope term bounds [Parent ID] to more than half of the
+// catalogue's folders. Each row found through the index costs a lookup in
+// the table, and past about half of the rows reading the whole table in
+// order is the cheaper way. Only the plain shape "[Parent ID]) op n" is read;
 // anything else is left to SQLite.
 bool IsWideScope(const std::vector<Token>& tokens, Span term, const JetPlanHints& hints) {
     if (hints.highest_folder_id <= 0) {
@@ -187,7 +189,7 @@ bool IsWideScope(const std::vector<Token>& tokens, Span term, const JetPlanHints
             return false;  // "=" names one folder: the index is the way
         }
     }
-    return (high - low) * 4 > static_cast<double>(hints.highest_folder_id);
+    return (high - low) * 2 > static_cast<double>(hints.highest_folder_id);
 }
 
 // "+File.[Parent ID]": the same value, but no longer a column SQLite can
