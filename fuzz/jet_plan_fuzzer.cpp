@@ -1,6 +1,6 @@
-// Translates arbitrary statements with and without the WHERE planner and
-// runs both on a small catalogue: whatever the planner moves or marks, the
-// answer must be the same rows.
+// Translates arbitrary statements with and without the WHERE planner, and
+// for rows in any order, and runs them on a small catalogue: whatever the
+// planner moves, marks or leaves unsorted, the answer must be the same rows.
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -114,5 +114,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // depending on its place, so only two answers are compared.
     if (written_ran && planned_ran && !AnswerDependsOnPlan(written_sql))
         Check(written_rows == planned_rows);
+
+    // Rows in any order: the same rows, only unsorted.
+    korvane::JetPlanHints unsorted = planned;
+    unsorted.any_order = true;
+    std::string unsorted_sql, unsorted_error;
+    Check(korvane::TranslateJetSql(jet, unsorted_sql, unsorted_error, unsorted));
+    std::vector<std::string> unsorted_rows;
+    if (planned_ran && Answer(unsorted_sql, unsorted_rows) && !AnswerDependsOnPlan(written_sql))
+        Check(unsorted_rows == planned_rows);
     return 0;
 }

@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -498,7 +499,11 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
             EmitRange(tokens, separators[b].first, separators[b].second, out);
         }
     }
-    EmitRange(tokens, last_end, end, out);
+    const bool any_top = std::any_of(branches.begin(), branches.end(),
+                                     [](const Branch& branch) { return !branch.limit.empty(); });
+    if (!hints.any_order || any_top) {
+        EmitRange(tokens, last_end, end, out);
+    }
     if (!wrap && !branches[0].limit.empty()) {
         out += " LIMIT " + branches[0].limit;
     }

@@ -40,6 +40,9 @@ struct JetPlanHints {
     std::int64_t highest_folder_id = 0;
     // False keeps every WHERE clause as written (to compare the answers).
     bool plan_where = true;
+    // The caller only counts and totals the rows: the statement's final
+    // ORDER BY is left out unless a TOP depends on it, sparing a sort.
+    bool any_order = false;
 };
 
 bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,

@@ -133,8 +133,10 @@ bool StoredQuery::CreateStoredQuery(std::string_view name) {
     return true;
 }
 
-bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error) {
+bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error,
+                          bool any_order) {
     JetPlanHints hints;
+    hints.any_order = any_order;
     SqlStatement highest;
     if (highest.Prepare(catalogue_.handle(), "SELECT max(\"Folder ID\") FROM \"Folder\"") &&
         highest.Step() == SQLITE_ROW) {
@@ -238,13 +240,13 @@ bool StoredQuery::EnsureCacheTable() {
                                &error);
 }
 
-bool StoredQuery::OpenQuerySnapshot() {
+bool StoredQuery::OpenQuerySnapshot(bool any_order) {
     CloseQuerySnapshot();
     if (!open_ || catalogue_.handle() == nullptr) {
         return Fail("No stored query is open.");
     }
     std::string error;
-    if (!Prepare(sql_, live_, error)) {
+    if (!Prepare(sql_, live_, error, any_order)) {
         return Fail(error);
     }
     if (sqlite3_stmt_readonly(live_.get()) == 0) {

@@ -50,8 +50,9 @@ class StoredQuery {
     const std::string& sql() const { return sql_; }
 
     // Runs the open query as a read-only snapshot, standing on row 0 when
-    // there is one.
-    bool OpenQuerySnapshot();
+    // there is one. With any_order the caller only counts and totals the
+    // rows, which then come unsorted (a sort that a TOP needs still runs).
+    bool OpenQuerySnapshot(bool any_order = false);
     bool CloseQuerySnapshot();
     bool SnapshotOpen() const { return snapshot_open_; }
 
@@ -80,7 +81,8 @@ class StoredQuery {
         ColumnType type = ColumnType::None;
     };
 
-    bool Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error);
+    bool Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error,
+                 bool any_order = false);
     void Describe(const SqlStatement& statement);
     bool EnsureCacheTable();
     bool StepLive();

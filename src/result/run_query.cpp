@@ -48,9 +48,12 @@ SpecialColumns FindSpecialColumns(const ResultData& result) {
 }
 
 // One pass over the rows: count, total size, earliest and latest date.
-// False when there were no rows to walk.
+// False when there were no rows to walk. None of the figures depends on the
+// rows' order, so without a window the statement's sort is skipped; with
+// one, a cancel keeps the figures of the first rows in the views' order, the
+// rows those views then show.
 bool ScanRows(StoredQuery& query, ResultData& result, ProgressWindow* window) {
-    if (!query.OpenQuerySnapshot())
+    if (!query.OpenQuerySnapshot(/*any_order=*/window == nullptr))
         return false;
     if (!query.MoveQueryRow(0)) {
         query.CloseQuerySnapshot();

@@ -447,6 +447,31 @@ TEST(JetSqlPlan, EachClauseIsPlannedWhereverItStands) {
         "(File.Name Like '*.c');");
 }
 
+TEST(JetSqlPlan, RowsInAnyOrderSkipOnlyASortNoTopNeeds) {
+    JetPlanHints any_order;
+    any_order.any_order = true;
+    auto translate = [&](std::string_view jet) {
+        std::string sql, error;
+        EXPECT_TRUE(TranslateJetSql(jet, sql, error, any_order)) << error;
+        return sql;
+    };
+    EXPECT_EQ(translate("SELECT Name FROM File WHERE Size>1\r\nORDER BY [Size] DESC;"),
+              "SELECT Name FROM File WHERE Size>1;");
+    EXPECT_EQ(translate("SELECT Name FROM Folder UNION ALL SELECT Name FROM File ORDER BY Name"),
+              "SELECT Name FROM Folder UNION ALL SELECT Name FROM File;");
+    EXPECT_EQ(translate("SELECT Owner, Sum(Size) AS S FROM File GROUP BY Owner ORDER BY Sum(Size) DESC"),
+              "SELECT Owner, Sum(Size) AS S FROM File GROUP BY Owner;");
+    // A TOP anywhere picks its rows by the order: the sort stays.
+    EXPECT_EQ(translate("SELECT TOP 3 Name FROM File ORDER BY Size DESC"),
+              "SELECT Name FROM File ORDER BY Size DESC LIMIT 3;");
+    EXPECT_EQ(
+        translate("SELECT Name FROM Folder UNION ALL SELECT TOP 2 Name FROM File ORDER BY Name"),
+        "SELECT Name FROM Folder UNION ALL SELECT * FROM (SELECT Name FROM File LIMIT 2) ORDER BY Name;");
+    // An ORDER BY inside a subquery is not the statement's.
+    EXPECT_EQ(translate("SELECT Name FROM File WHERE Size IN (SELECT Size FROM File ORDER BY Size)"),
+              "SELECT Name FROM File WHERE Size IN (SELECT Size FROM File ORDER BY Size);");
+}
+
 TEST(JetSqlPlan, OnlyAWideScopeIsReadWithoutTheIndex) {
     const std::string scope =
         "SELECT Name FROM File WHERE (((File.[Parent ID])>%L)and((File.[Parent ID])<=%H))";
