@@ -24,7 +24,6 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-// One count from a query that returns a single number.
 // Through a memory map SQLite reads pages without copying each one. Only on
 // a fixed local disk: on a network, removable or user-space file system a
 // lost connection would end the program with a fault in mapped memory
@@ -36,6 +35,7 @@ bool MayMapCatalogue(const std::string& path) {
     return (type == DriveType::kFixed || type == DriveType::kRamDisk) && fs_type.rfind("fuse", 0) != 0;
 }
 
+// One count from a query that returns a single number.
 bool CountOf(sqlite3* db, const char* sql, std::int64_t& count, std::string& error) {
     SqlStatement statement;
     if (!statement.Prepare(db, sql, &error)) {
