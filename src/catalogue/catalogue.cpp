@@ -24,17 +24,6 @@ std::string FolderOf(const std::string& path) {
     return parent.empty() ? std::string(".") : parent.string();
 }
 
-// Through a memory map SQLite reads pages without copying each one. Only on
-// a fixed local disk: on a network, removable or user-space file system a
-// lost connection would end the program with a fault in mapped memory
-// instead of failing one statement.
-bool MayMapCatalogue(const std::string& path) {
-    LinuxVolumeProbe probe;
-    std::string fs_type;
-    const DriveType type = DriveTypeOf(probe, path, fs_type);
-    return (type == DriveType::kFixed || type == DriveType::kRamDisk) && fs_type.rfind("fuse", 0) != 0;
-}
-
 // One count from a query that returns a single number.
 bool CountOf(sqlite3* db, const char* sql, std::int64_t& count, std::string& error) {
     SqlStatement statement;
@@ -121,7 +110,10 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
                     &error)) {
         return Fail(error);
     }
-    mappable_ = MayMapCatalogue(path);
+    // Through a memory map SQLite reads pages without copying each one; only
+    // where losing the disk cannot happen under a running query.
+    LinuxVolumeProbe probe;
+    mappable_ = IsFixedLocalStorage(probe, path);
     db_ = std::move(db);
     path_ = path;
     return true;

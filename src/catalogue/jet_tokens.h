@@ -29,21 +29,22 @@ inline bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// keyword in upper case; the token's own case is ignored.
-inline bool WordIs(const Token& token, std::string_view keyword) {
-    if (token.kind != TokenKind::kWord || token.text.size() != keyword.size()) {
+inline bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
         return false;
     }
-    for (std::size_t i = 0; i < keyword.size(); ++i) {
-        char c = token.text[i];
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 32);
-        }
-        if (c != keyword[i]) {
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 32) : a[i];
+        const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 32) : b[i];
+        if (x != y) {
             return false;
         }
     }
     return true;
+}
+
+inline bool WordIs(const Token& token, std::string_view keyword) {
+    return token.kind == TokenKind::kWord && SameIgnoringAsciiCase(token.text, keyword);
 }
 
 inline bool PunctIs(const Token& token, std::string_view text) {

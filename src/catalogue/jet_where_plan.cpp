@@ -37,20 +37,7 @@ bool WordIsOneOf(const Token& token, const std::string_view* words, std::size_t 
 }
 
 bool NameIsParentId(const Token& token) {
-    constexpr std::string_view kName = "[parent id]";
-    if (token.kind != TokenKind::kName || token.text.size() != kName.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < kName.size(); ++i) {
-        char c = token.text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + 32);
-        }
-        if (c != kName[i]) {
-            return false;
-        }
-    }
-    return true;
+    return token.kind == TokenKind::kName && SameIgnoringAsciiCase(token.text, "[Parent ID]");
 }
 
 std::size_t NextSolid(const std::vector<Token>& tokens, std::size_t at, std::size_t end) {

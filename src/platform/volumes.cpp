@@ -215,6 +215,12 @@ DriveType DriveTypeOf(VolumeProbe& probe, std::string_view path, std::string& fs
     return ClassifyDrive(*mount, probe.BlockDeviceOf(*mount));
 }
 
+bool IsFixedLocalStorage(VolumeProbe& probe, std::string_view path) {
+    std::string fs_type;
+    const DriveType type = DriveTypeOf(probe, path, fs_type);
+    return (type == DriveType::kFixed || type == DriveType::kRamDisk) && fs_type.rfind("fuse", 0) != 0;
+}
+
 int DescribeVolume(VolumeProbe& probe, std::string_view path, VolumeInfo& info) {
     return DescribeVolume(probe, probe.Mounts(), path, info);
 }

@@ -71,6 +71,10 @@ int DescribeVolume(VolumeProbe& probe, std::string_view path, VolumeInfo& info);
 // The drive type and file system of the volume holding path, without
 // reading its label or space: kNoRootDir when the path does not resolve.
 DriveType DriveTypeOf(VolumeProbe& probe, std::string_view path, std::string& fs_type);
+// True when path lies on a fixed local disk or in memory: not on a network,
+// removable or user-space (fuse) file system, whose loss would turn a read
+// of mapped memory into a fault instead of an error.
+bool IsFixedLocalStorage(VolumeProbe& probe, std::string_view path);
 // Same, with a mount table read once for many volumes.
 int DescribeVolume(VolumeProbe& probe, const std::vector<MountEntry>& mounts, std::string_view path,
                    VolumeInfo& info);

@@ -238,6 +238,20 @@ TEST_F(VolumesTest, DriveTypeOfAPathNeedsNoLabelOrSpace) {
     EXPECT_TRUE(fs_type.empty());
 }
 
+TEST_F(VolumesTest, OnlyFixedLocalStorageIsSafeToMap) {
+    probe_.table += "70 27 8:33 / /mnt/ntfs rw - fuseblk /dev/sdc1 rw\n";
+    probe_.devices["/mnt/ntfs"] = {"sdc1", "sdc", false};
+    probe_.missing.push_back("/nowhere/Korvane.db");
+    for (const char* local : {"/home/alice/Korvane.db", "/run/Korvane.db"}) {
+        EXPECT_TRUE(IsFixedLocalStorage(probe_, local)) << local;
+    }
+    for (const char* elsewhere :
+         {"/mnt/users/Korvane.db", "/media/alice/STICK/Korvane.db", "/media/alice/DVD/Korvane.db",
+          "/mnt/ntfs/Korvane.db", "/nowhere/Korvane.db"}) {
+        EXPECT_FALSE(IsFixedLocalStorage(probe_, elsewhere)) << elsewhere;
+    }
+}
+
 TEST_F(VolumesTest, FailuresKeepWhatWasLearnt) {
     // Free space unreadable (a dead server, a medium gone): the type and
     // name stay, the sizes are 0 and the errno is returned.
