@@ -3,10 +3,11 @@
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
-  qt6-base-dev qt6-charts-dev libgl-dev libsqlite3-dev sqlite3 libblkid-dev
+  qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libsqlite3-dev sqlite3 libblkid-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
   fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
+  ccache strace
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -3,13 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "app/program/start_program.h"
+#include "program/start_program.h"
 #include "schedule/script/script_interpreter.h"
 
 #ifdef KORVANE_WITH_WINDOWS
 #include <QApplication>
 
-#include "app/program/catalogue_upkeep.h"
+#include "program/catalogue_upkeep.h"
 #include "ui/qt_user_interface.h"
 #include "ui/result_printer.h"
 #include "ui/windowed_program.h"

@@ -1,4 +1,4 @@
-#include "app/program/start_program.h"
+#include "program/start_program.h"
 
 #include <filesystem>
 

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program/start_program.h"
+#include "program/start_program.h"
 #include "catalogue/schema.h"
 #include "schedule/script/script_interpreter.h"
 #include "support/recording_ui.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program/program_state.h"
+#include "program/program_state.h"
 #include "result/result_data.h"
 
 namespace korvane {

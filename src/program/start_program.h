@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/program/program_state.h"
+#include "program/program_state.h"
 #include "app/single_instance.h"
 
 namespace korvane {

@@ -1,8 +1,8 @@
-#include "app/program/catalogue_upkeep.h"
+#include "program/catalogue_upkeep.h"
 
 #include <sqlite3.h>
 
-#include "app/program/start_program.h"
+#include "program/start_program.h"
 #include "catalogue/row_writers.h"
 #include "platform/computer_name.h"
 

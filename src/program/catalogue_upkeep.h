@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/program/program_state.h"
+#include "program/program_state.h"
 
 namespace korvane {
 
