@@ -101,15 +101,72 @@ TEST_F(ReportTest, BeforeItsFirstRunTheReportSaysNoQueryIsSelected) {
     EXPECT_EQ(Status(0), "Nothing selected.");
 }
 
-TEST_F(ReportTest, ANullNameListsOneItemFewerAndAFillerDateShowsEmpty) {
-    ASSERT_TRUE(ExecuteSql(state_.catalogue.handle(), "UPDATE File SET Name=NULL WHERE Name='tiny.doc'"));
-    ASSERT_TRUE(
-        ExecuteSql(state_.catalogue.handle(), "UPDATE File SET \"Modify Date\"=1.0 WHERE Name='report.doc'"));
+TEST_F(ReportTest, ANullNameListsOneItemFewerAFillerDateShowsEmptyACompressedFileIsMarked) {
+    for (const char* sql : {"UPDATE File SET Name=NULL WHERE Name='tiny.doc'",
+                            "UPDATE File SET \"Modify Date\"=1.0 WHERE Name='report.doc'",
+                            "UPDATE File SET Attributes=Attributes|2048 WHERE Name='plan.txt'"}) {
+        ASSERT_TRUE(ExecuteSql(state_.catalogue.handle(), sql)) << sql;
+    }
     OpenWindow();
     EXPECT_EQ(Data().row_count, 8);
     EXPECT_EQ(Rows().ItemCount(), 7);
     EXPECT_EQ(PositionOf(""), -1);
     EXPECT_EQ(Cell(PositionOf("report.doc"), "Modify Date"), "");
+    ReportModel& model = *View().Model();
+    for (const std::string name : {"plan.txt", "report.doc", "old"}) {
+        const QModelIndex index = model.index(PositionOf(name), 0);
+        EXPECT_EQ(Rows().Compressed(index.row()), name == "plan.txt") << name;
+        EXPECT_EQ(model.data(index, Qt::ToolTipRole).toString(), name == "plan.txt" ? "Compressed" : "")
+            << name;
+    }
+}
+
+TEST_F(ReportTest, DisplayModesAndTheGraphItemLimit) {
+    OpenWindow();
+    QSignalSpy filled(&View(), &CResultView::ReportFilled);
+    document_->SetDisplayMode(kDisplayLine);
+    EXPECT_TRUE(document_->IsModified());
+    EXPECT_EQ(document_->DisplayMode(), kDisplayLine);
+    // Without a graph pane in this build the report stands in for the graph.
+    EXPECT_EQ(filled.count(), 1);
+    EXPECT_FALSE(View().ShowsGraph());
+    EXPECT_TRUE(ui_.messages.empty());
+
+    state_.options.graph_items = 5;
+    document_->SetDisplayMode(kDisplayPie);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].text, "Too many items for a good graph, defaulting to report view.");
+    EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(document_->DisplayMode(), kDisplayReport);
+    EXPECT_EQ(Rows().ItemCount(), 8);
+}
+
+TEST_F(ReportTest, ALinkedQueryProfileRunsInsteadOfTheQueryFileAndSavingKeepsTheFolder) {
+    OpenWindow();
+    QueryProfile open_query;
+    open_query.query_name = "Sizes";
+    open_query.include_subfolders = true;
+    open_query.fields[FindQueryField(open_query, "File", "Name")].in_query = true;
+    CheckQueryShape(open_query);
+    document_->SetLinkedProfile(&open_query);
+    EXPECT_TRUE(document_->HasLinkedProfile());
+    ASSERT_TRUE(document_->Rerun());
+    EXPECT_EQ(Data().row_count, 6);  // files only
+    EXPECT_EQ(ColumnTitled("Size"), -1);
+    document_->ClearLinkedProfile();
+    ASSERT_TRUE(document_->Rerun());
+    EXPECT_EQ(Data().row_count, 8);
+    EXPECT_GE(ColumnTitled("Size"), 0);
+
+    DoubleClickRow(PositionOf("old"));
+    ASSERT_TRUE(document_->IsModified());
+    std::string error;
+    ASSERT_TRUE(document_->OnSaveDocument(ResultPath(), error)) << error;
+    EXPECT_FALSE(document_->IsModified());
+    ResultDocument saved;
+    ASSERT_TRUE(ReadResultFile(saved, ResultPath(), state_.tree));
+    EXPECT_EQ(saved.data.path, tree_ + "/docs/old");
+    EXPECT_EQ(saved.display_mode, kDisplayReport);
 }
 
 TEST_F(ReportTest, SizeHeaderReRunsAscendingThenDescendingAndPathSortsInPlace) {
