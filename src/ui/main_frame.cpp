@@ -701,8 +701,14 @@ bool CMainFrame::PrintRun(const std::string& path, QPrinter& printer) {
     const int views = static_cast<int>(frame->Views().size()) - 1;
     if (PrintViewsDirectly(*frame, printer, [] { QApplication::beep(); }) < views) {
         // Nobody watches a print run: the log and the exit status say it failed.
+        std::string reasons;
+        for (std::size_t i = 1; i < frame->Views().size(); ++i) {
+            const std::string reason = frame->Views()[i]->PrintError();
+            if (!reason.empty())
+                reasons += " " + reason;
+        }
         WriteEvent(start_.paths.event_log_path, "Korvane", "Error",
-                   "The document " + DisplayText(path) + " could not be printed.");
+                   "The document " + DisplayText(path) + " could not be printed." + reasons);
         return false;
     }
     return true;

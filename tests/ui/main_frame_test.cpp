@@ -258,7 +258,7 @@ TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) 
     const std::string result = MakeFile("Weekly.rst", "[Graph Options]\r\nTitle=Weekly growth\r\n");
     EXPECT_FALSE(frame->PrintRun(result, printer));
     EXPECT_NE(ReadFileBytes(start.paths.event_log_path)
-                  .find("\"Error\", \"The document " + result + " could not be printed.\""),
+                  .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
               std::string::npos);
     EXPECT_FALSE(frame->PrintRun(dir / "Missing.rst", printer));
 }

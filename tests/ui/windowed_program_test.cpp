@@ -149,8 +149,9 @@ TEST_F(WindowedProgramTest, PrintRunOfAMissingDocumentEndsWithoutTheLoop) {
     unsetenv("PRINTER");
     EXPECT_TRUE(answerer.boxes.empty());
     const std::string log = ReadFileBytes(start.paths.event_log_path);
-    EXPECT_NE(log.find("\"Korvane\", \"Error\", \"Cannot open the document '" + (dir / "Missing.rst") + "'. "),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("\"Korvane\", \"Error\", \"Cannot open the document '" + (dir / "Missing.rst") + "'. "),
+        std::string::npos)
         << log;
     // A print run never writes the project list, but still writes the counters.
     EXPECT_EQ(ReadProfileString(start.paths.settings_path, "Current Project", "File1"), "kept.qry");

@@ -1,8 +1,10 @@
 #include "ui/result/drive_view.h"
 
+#include <strings.h>
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QStyle>
+
 #include <algorithm>
 
 #include "app/text_helpers.h"
@@ -15,18 +17,9 @@ QString Text(std::string_view text) {
     return QString::fromStdString(DisplayText(text));
 }
 
+// Names compared without regard to case; a tree's names end with a NUL.
 bool NameLess(const FolderNode* a, const FolderNode* b) {
-    const std::string_view x = a->name();
-    const std::string_view y = b->name();
-    const std::size_t length = std::min(x.size(), y.size());
-    for (std::size_t i = 0; i < length; ++i) {
-        auto lower = [](char c) {
-            return static_cast<unsigned char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        };
-        if (lower(x[i]) != lower(y[i]))
-            return lower(x[i]) < lower(y[i]);
-    }
-    return x.size() < y.size();
+    return ::strcasecmp(a->name_data, b->name_data) < 0;
 }
 
 // The pictures: six volume kinds, closed and open folder, the top item.

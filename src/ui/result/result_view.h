@@ -101,7 +101,7 @@ class CResultView : public QWidget, public DocumentView {
     // The report (or, in a graph mode with a graph shown, the chart) on the
     // printer as it is set up. False when nothing was printed; PrintError says why.
     bool PrintDirectly(QPrinter& printer) override;
-    const std::string& PrintError() const { return print_error_; }
+    std::string PrintError() const override { return print_error_; }
 
     // The report's refresh after the result ran or its mode changed: the two
     // status texts, then the report or the graph.

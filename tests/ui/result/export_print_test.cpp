@@ -123,10 +123,12 @@ TEST_F(ExportPrintTest, APrintRunThatPrintsNothingFailsAndSaysWhyInTheEventLog) 
         const char* what;
         std::string printer;
         bool remove_query;
+        std::string reason;
     };
     const Case cases[] = {
-        {"the file cannot be written", "FILE:" + (dir_ / "no/such/folder/x.pdf"), false},
-        {"the result cannot run without its query", dir_ / "y.pdf", true},
+        {"the file cannot be written", "FILE:" + (dir_ / "no/such/folder/x.pdf"), false,
+         "Could not write to " + (dir_ / "no/such/folder/x.pdf") + "."},
+        {"the result cannot run without its query", dir_ / "y.pdf", true, "No results to print."},
     };
     for (const Case& test : cases) {
         if (test.remove_query)
@@ -137,7 +139,8 @@ TEST_F(ExportPrintTest, APrintRunThatPrintsNothingFailsAndSaysWhyInTheEventLog) 
         EXPECT_EQ(PrintRun(ResultPath()), 1) << test.what;
         EXPECT_TRUE(answerer.boxes.empty()) << test.what;
         const std::string log = ReadFileBytes(state_.paths.event_log_path);
-        EXPECT_NE(log.find("\"Error\", \"The document " + ResultPath() + " could not be printed.\""),
+        EXPECT_NE(log.find("\"Error\", \"The document " + ResultPath() + " could not be printed. " +
+                           test.reason + "\""),
                   std::string::npos)
             << test.what << "\n"
             << log;
