@@ -328,6 +328,9 @@ void CResultView::RefreshResultView() {
         }
         if (graph_ && graph_->ShowGraph()) {
             stack_->setCurrentWidget(graph_->Widget());
+            const int shown = result.display_mode;
+            if ((shown == kDisplayLine || shown == kDisplayForecast) && !result.forecast_text.empty())
+                ShowStatus(1, result.forecast_text);
             return;
         }
     }
