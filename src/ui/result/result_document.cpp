@@ -126,7 +126,7 @@ bool ResultWindowDocument::OnOpenDocument(const std::string& path, std::string& 
     result_.data.result_name = read.data.result_name;
     result_.data.path = read.data.path;
     result_.data.current_folder_id = read.data.current_folder_id;
-    result_.data.columns.resize(read.data.columns.size());
+    // The columns are described afresh by the first run: a new column starts shown.
     result_.title = read.title;
     result_.x_title = read.x_title;
     result_.y_title = read.y_title;

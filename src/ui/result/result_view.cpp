@@ -240,7 +240,7 @@ void CResultView::CreateCommands() {
     add(kResultSetFileOwner, "Set File &Owner...")->setIcon(QIcon::fromTheme(QStringLiteral("system-users")));
     add(kResultLink, "&Link...");
     add(kResultDelete, "&Delete")->setIcon(style->standardIcon(QStyle::SP_TrashIcon));
-    add(kResultRename, "&Rename");
+    connect(add(kResultRename, "&Rename"), &QAction::triggered, this, &CResultView::StartRename);
     add(kResultNewFolder, "&New Folder");
     add(kResultLaunchExplorer, "&Launch Explorer");
     for (int id : std::initializer_list<int>{kResultCut, kResultCopy, kResultPaste, kResultPasteShortcut,

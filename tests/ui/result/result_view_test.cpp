@@ -278,7 +278,9 @@ TEST_F(ReportTest, RenameStartsOnlyWithTheFileActionsRename) {
         renamed = name;
         return true;
     });
-    ASSERT_TRUE(View().StartRename());
+    // The file actions enable "&Rename"; it starts editing the label in place.
+    View().Command(kResultRename)->setEnabled(true);
+    View().Command(kResultRename)->trigger();
     auto* editor = View().Report()->findChild<QLineEdit*>();
     ASSERT_NE(editor, nullptr);
     EXPECT_EQ(editor->text(), "tiny.doc");
