@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <cstdlib>
 #include <memory>
 
