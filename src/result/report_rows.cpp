@@ -53,8 +53,10 @@ void ReportRows::Clear() {
 }
 
 void ReportRows::Append(Store& store, ColumnType type, const FieldValue& value) {
-    const bool null = value.IsNull();
-    store.nulls.push_back(null);
+    // Texts past 4 GiB of one column's characters are left empty: the offsets are 32 bits.
+    const bool fits = value.kind != FieldKind::Text ||
+                      store.text.size() + value.text.size() <= std::numeric_limits<std::uint32_t>::max();
+    store.nulls.push_back(value.IsNull() || !fits);
     switch (type) {
         case ColumnType::Double:
         case ColumnType::Date: {
@@ -70,7 +72,7 @@ void ReportRows::Append(Store& store, ColumnType type, const FieldValue& value) 
             break;
         }
         default:
-            if (value.kind == FieldKind::Text)
+            if (value.kind == FieldKind::Text && fits)
                 store.text += value.text;
             store.text_starts.push_back(static_cast<std::uint32_t>(store.text.size()));
             break;
@@ -212,17 +214,20 @@ void ReportRows::SortByText(int column, bool descending, FolderTree& folders) {
     // Each item gets the rank of its text among the column's distinct texts.
     std::vector<std::int32_t> rank(static_cast<std::size_t>(count));
     if (columns_[column].type == ColumnType::Integer) {
+        const Store& store = stores_[column];
+        auto key_of = [&](int item) -> std::int64_t {
+            return store.nulls[item] ? std::numeric_limits<std::int64_t>::min() : store.integers[item];
+        };
         std::unordered_map<std::int64_t, std::int32_t> slot;
         std::vector<std::pair<std::string, std::int64_t>> keys;
-        constexpr std::int64_t kNull = std::numeric_limits<std::int64_t>::min();
         for (int item = 0; item < count; ++item) {
-            const FieldValue value = ItemValue(item, column);
-            const std::int64_t key = value.IsNull() ? kNull : value.integer;
+            const std::int64_t key = key_of(item);
             if (slot.emplace(key, 0).second) {
-                keys.emplace_back(
-                    value.IsNull() ? std::string()
-                                   : LowerAscii(PrintValueText(value, columns_[column].parent_id, folders)),
-                    key);
+                keys.emplace_back(store.nulls[item]
+                                      ? std::string()
+                                      : LowerAscii(PrintValueText(ItemValue(item, column),
+                                                                  columns_[column].parent_id, folders)),
+                                  key);
             }
         }
         std::sort(keys.begin(), keys.end());
@@ -231,10 +236,8 @@ void ReportRows::SortByText(int column, bool descending, FolderTree& folders) {
             const bool same = i > 0 && keys[i].first == keys[i - 1].first;
             slot[keys[i].second] = same ? slot[keys[i - 1].second] : static_cast<std::int32_t>(i);
         }
-        for (int item = 0; item < count; ++item) {
-            const FieldValue value = ItemValue(item, column);
-            rank[item] = slot[value.IsNull() ? kNull : value.integer];
-        }
+        for (int item = 0; item < count; ++item)
+            rank[item] = slot[key_of(item)];
     } else {
         std::vector<std::pair<std::string, std::int32_t>> keys;
         keys.reserve(rank.size());
@@ -257,9 +260,21 @@ void ReportRows::SortByText(int column, bool descending, FolderTree& folders) {
         for (int i = 0; i < count; ++i)
             order_[i] = i;
     }
-    std::stable_sort(order_.begin(), order_.end(), [&](std::int32_t a, std::int32_t b) {
-        return descending ? rank[b] < rank[a] : rank[a] < rank[b];
-    });
+    // Ranks lie below the item count: a counting sort orders the items in
+    // linear time and keeps equal ones in their present order.
+    std::vector<std::int32_t> start(static_cast<std::size_t>(count) + 1, 0);
+    for (int item = 0; item < count; ++item) {
+        const std::int32_t bucket = descending ? count - 1 - rank[item] : rank[item];
+        ++start[bucket + 1];
+    }
+    for (int bucket = 0; bucket < count; ++bucket)
+        start[bucket + 1] += start[bucket];
+    std::vector<std::int32_t> sorted(order_.size());
+    for (const std::int32_t item : order_) {
+        const std::int32_t bucket = descending ? count - 1 - rank[item] : rank[item];
+        sorted[start[bucket]++] = item;
+    }
+    order_.swap(sorted);
 }
 
 std::size_t ReportRows::MemoryBytes() const {
