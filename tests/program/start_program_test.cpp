@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/profile_file.h"
+#include "program/catalogue_upkeep.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -118,6 +119,16 @@ TEST_F(StartProgramTest, WindowedModesKeepTheCatalogueOpen) {
     EXPECT_TRUE(runs_.empty());
     EndProgram(state);
     EXPECT_FALSE(state.catalogue.IsOpen());
+}
+
+TEST_F(StartProgramTest, RepairOfACatalogueNeverBuiltFindsNothingWrong) {
+    RecordingUserInterface ui;
+    ProgramState state(ui);
+    SingleInstanceLock lock;
+    ASSERT_EQ(Start(state, {"/OPEN", "weekly.qry"}, lock).outcome, StartOutcome::OpenWindows);
+    std::string report;
+    EXPECT_TRUE(RepairOpenCatalogue(state, report)) << report;
+    EndProgram(state);
 }
 
 }  // namespace
