@@ -157,9 +157,7 @@ void DirectoryReader::Close() {
 
 bool DirectoryReader::Attach(int fd) {
     fd_ = fd;
-    // A one-character fill, not assign("."): GCC 12 at -O3 takes the inlined copy for an
-    // overlapping one and warns (-Wrestrict, a false positive of that compiler).
-    self_.name.assign(1, '.');
+    self_.name.assign(".");
     if (const int rc = StatInto(fd, "", AT_EMPTY_PATH, self_); rc != 0) {
         error_ = rc;
         Close();
