@@ -127,6 +127,11 @@ void Catalogue::MapForReading(bool on) {
 }
 
 bool Catalogue::CloseCatalogue() {
+    if (Rebuilding()) {
+        DiscardRebuild();
+        path_.clear();
+        return true;
+    }
     if (!IsOpen()) {
         return false;
     }
