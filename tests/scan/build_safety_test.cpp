@@ -163,7 +163,7 @@ TEST_F(BuildSafetyTest, AFolderThatCannotBeReadKeepsThePreviousCatalogue) {
         std::string cause;
     };
     const Case cases[] = {
-        {trees_ + "/no such folder", "No such file or directory"},
+        {"\"" + trees_ + "/no such folder\"", "No such file or directory"},
         {"/" + std::string(100000, 'x'), "File name too long"},
         {"\"" + trees_ + "/missing\", \"uv: 99\"", "No such file or directory"},
     };
