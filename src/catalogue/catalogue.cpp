@@ -116,6 +116,7 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
     mappable_ = IsFixedLocalStorage(probe, path);
     db_ = std::move(db);
     path_ = path;
+    RemoveAbandonedRebuild(path);
     return true;
 }
 

@@ -136,6 +136,10 @@ class Catalogue {
     int rebuild_lock_ = -1;
 };
 
+// Removes what a killed build left beside the catalogue at path, unless a
+// build is still writing it.
+void RemoveAbandonedRebuild(const std::string& path);
+
 // Compacts a closed catalogue: VACUUM INTO "~tmp.db" in the same folder (the
 // current folder for a bare file name), then the copy replaces the file. The
 // catalogue stays exclusively locked throughout, so one that another process

@@ -3,6 +3,7 @@
 // leaves the previous catalogue exactly as it was.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -161,6 +162,24 @@ bool CopyIntoPrevious(const std::string& building, const std::string& path, std:
 }
 
 }  // namespace
+
+void RemoveAbandonedRebuild(const std::string& path) {
+    const std::string building = RebuildPathOf(path);
+    const int fd = ::open(building.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    // A build that is still running holds the lock; the name must still be
+    // the file locked, not one a new build has just made.
+    struct stat locked {
+    }, named{};
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &locked) == 0 &&
+        ::lstat(building.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
+        locked.st_ino == named.st_ino) {
+        RemoveDatabaseFiles(building);
+    }
+    ::close(fd);
+}
 
 void Catalogue::ReleaseConnection() {
     stored_query_->Release();

@@ -131,9 +131,11 @@ TEST_F(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_EQ(Contents(db_path_), previous_);
+        EXPECT_TRUE(fs::exists(db_path_ + ".rebuild"));
         ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_));
+        // What the killed build left beside the catalogue goes at the next start.
+        EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
     }
-    // What the killed builds left beside the catalogue does not stop the next.
     ASSERT_TRUE(Build(big_)) << context_.report.failure;
     EXPECT_EQ(Read().files.size(), 600u);
     EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));

@@ -56,22 +56,29 @@ class UnattendedRun : public ::testing::Test {
     }
 
     // Starts korvane /EXECUTE script with its standard error on error_fd.
-    pid_t Start(const std::string& script, int error_fd) {
+    // as_nobody: with an ordinary account's rights (setpriv), as root only.
+    pid_t Start(const std::string& script, int error_fd, bool as_nobody) {
         const pid_t child = fork();
         if (child == 0) {
             setenv("KORVANE_HOME", home_.c_str(), 1);
-            setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+            setenv("XDG_RUNTIME_DIR", (as_nobody ? runtime_ + "-nobody" : runtime_).c_str(), 1);
             dup2(error_fd, 2);
-            execl(KORVANE_BINARY_DIR "/korvane", "korvane", "/EXECUTE", script.c_str(), nullptr);
+            if (as_nobody) {
+                execlp("setpriv", "setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                       KORVANE_BINARY_DIR "/korvane", "/EXECUTE", script.c_str(), nullptr);
+            } else {
+                execl(KORVANE_BINARY_DIR "/korvane", "korvane", "/EXECUTE", script.c_str(), nullptr);
+            }
             _exit(127);
         }
         return child;
     }
 
-    RunResult Run(const std::string& script, std::chrono::milliseconds kill_after = {}) {
+    RunResult Run(const std::string& script, std::chrono::milliseconds kill_after = {},
+                  bool as_nobody = false) {
         const std::string errors = dir_ / "stderr.txt";
         const int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        const pid_t child = Start(script, fd);
+        const pid_t child = Start(script, fd, as_nobody);
         ::close(fd);
         if (kill_after.count() > 0) {
             std::this_thread::sleep_for(kill_after);
@@ -160,6 +167,22 @@ TEST_F(UnattendedRun, ExitStatusesTellTheOutcomesApart) {
         const RunResult second = Run(good);
         EXPECT_EQ(second.status, kExitAnotherInstance);
         EXPECT_EQ(second.error_output, "korvane: Only one instance allowed.\n");
+    }
+
+    // An account that cannot write the installation folder is told so.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chmod(home_.c_str(), 0755), 0);
+        ASSERT_EQ(chmod(dir_.str().c_str(), 0755), 0);
+        fs::create_directories(runtime_ + "-nobody");
+        ASSERT_EQ(chown((runtime_ + "-nobody").c_str(), 65534, 65534), 0);
+        const RunResult stranger = Run(good, {}, true);
+        EXPECT_EQ(stranger.status, kExitCannotStart);
+        EXPECT_NE(stranger.error_output.find("korvane: The catalogue '" + home_ +
+                                             "/Korvane.db' cannot be used: The "
+                                             "catalogue " +
+                                             home_ + "/Korvane.db cannot be written."),
+                  std::string::npos)
+            << stranger.error_output;
     }
 
     // A catalogue that cannot be used, and an event log that cannot be written.
