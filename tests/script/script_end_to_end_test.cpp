@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "catalogue/schema.h"
 #include "program/start_program.h"
+#include "catalogue/schema.h"
 #include "schedule/script/script_interpreter.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -26,7 +26,7 @@ using testing::TempDir;
 using testing::WriteFileBytes;
 
 class ScriptEndToEnd : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         state_.paths = InstallPathsOf(dir_ / "home");
         std::filesystem::create_directories(state_.paths.folder);
@@ -44,14 +44,12 @@ class ScriptEndToEnd : public ::testing::Test {
         ASSERT_TRUE(WriteFileBytes(tree_ + "/tiny.doc", "x"));
         ASSERT_TRUE(WriteFileBytes(
             state_.paths.folder + "Docs.qry",
-            "[Query "
-            "Options]\r\nIncludeSubFolders=1\r\nDuplicates=\r\nFileThreshold=0\r\nFolderThreshold=0\r\n"
+            "[Query Options]\r\nIncludeSubFolders=1\r\nDuplicates=\r\nFileThreshold=0\r\nFolderThreshold=0\r\n"
             "SortColumn=Size\r\nDescending=DESC\r\n[Query]\r\nDescription=Documents\r\nInitial Folder=" +
-                tree_ +
-                "\r\nLines=3\r\n"
-                "QueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
-                "QueryLine[1]= \"File\", \"Size\", Include  1K - 10K , \r\n"
-                "QueryLine[2]= \"File\", \"Parent ID\",\r\n"));
+                tree_ + "\r\nLines=3\r\n"
+                        "QueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
+                        "QueryLine[1]= \"File\", \"Size\", Include  1K - 10K , \r\n"
+                        "QueryLine[2]= \"File\", \"Parent ID\",\r\n"));
     }
 
     std::string WriteScript(const std::vector<std::string>& lines) {
@@ -106,12 +104,8 @@ TEST_F(ScriptEndToEnd, QueryFailuresNameTheirCause) {
     });
     ASSERT_EQ(RunScript(state_, script), 1);
     const std::string log = ReadFileBytes(state_.paths.event_log_path);
-    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Missing.qry."),
-              std::string::npos)
-        << log;
-    EXPECT_NE(log.find("Error on line 3: Initial query folder /no/such/folder not found in database."),
-              std::string::npos)
-        << log;
+    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Missing.qry."), std::string::npos) << log;
+    EXPECT_NE(log.find("Error on line 3: Initial query folder /no/such/folder not found in database."), std::string::npos) << log;
     EXPECT_NE(log.find("Error on line 5: Query Missing not found."), std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "x.csv"));
 }
@@ -157,8 +151,8 @@ TEST_F(ScriptEndToEnd, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMe
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
         sqlite3_stmt* statement = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT rootpage FROM sqlite_master WHERE name = 'File'", -1,
-                                     &statement, nullptr),
+        ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT rootpage FROM sqlite_master WHERE name = 'File'", -1, &statement,
+                                     nullptr),
                   SQLITE_OK);
         ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
         root_page = sqlite3_column_int(statement, 0);
