@@ -28,7 +28,7 @@ int RunUnattended(const std::vector<std::string>& arguments, korvane::SingleInst
     state.printer = &printer;
 #endif
     const auto run = [](korvane::ProgramState& program, const std::string& script) {
-        return korvane::RunScript(program, script);
+        return korvane::RunScriptForExitStatus(program, script);
     };
     return korvane::StartProgram(state, arguments, lock, lock_path, run).exit_code;
 }

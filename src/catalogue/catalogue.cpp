@@ -116,6 +116,7 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
     mappable_ = IsFixedLocalStorage(probe, path);
     db_ = std::move(db);
     path_ = path;
+    RemoveAbandonedRebuild(path);
     return true;
 }
 
@@ -127,6 +128,11 @@ void Catalogue::MapForReading(bool on) {
 }
 
 bool Catalogue::CloseCatalogue() {
+    if (Rebuilding()) {
+        DiscardRebuild();
+        path_.clear();
+        return true;
+    }
     if (!IsOpen()) {
         return false;
     }

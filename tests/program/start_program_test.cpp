@@ -29,7 +29,7 @@ protected:
             runs_.push_back(path);
             seen_counters_ = program.counters;
             seen_interactive_ = program.interactive;
-            return 1;
+            return kExitSuccess;
         });
     }
 
