@@ -163,6 +163,7 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
     for (const auto& parameter : parameters) volume_list += (volume_list.empty() ? "" : ",") + parameter;
     ScanContext context(state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path);
     context.ftp_scan = kScanFtpUserVolume;
+    context.netware = state_.netware.get();
     const bool built = BuildCatalogue(context, volume_list, nullptr);
     // The volume counter advances only for a volume that was walked.
     if (!built || state_.counters.next_volume <= 1) {
