@@ -12,9 +12,9 @@ bool NetWareClient::Load(const std::string& name_or_path) {
     }
     NetWareClientFunctions found;
     std::string missing;
-#define KORVANE_NETWARE_RESOLVE(name, type)                       \
+#define KORVANE_NETWARE_RESOLVE(name, type)                                          \
     found.name = reinterpret_cast<std::add_pointer_t<type>>(library_.Symbol(#name)); \
-    if (found.name == nullptr && missing.empty())                 \
+    if (found.name == nullptr && missing.empty())                                    \
         missing = #name;
     KORVANE_NETWARE_CLIENT_FUNCTIONS(KORVANE_NETWARE_RESOLVE)
 #undef KORVANE_NETWARE_RESOLVE

@@ -88,6 +88,51 @@ void OpenAndCloseForReading(const std::string& path) {
         ::close(fd);
 }
 
+// Reads attributes of directory objects through one context and buffer pair.
+struct DsReader {
+    const NetWareClientFunctions& client;
+    NWDSContextHandle context;
+    Buf_T* request;
+    Buf_T* answer;
+
+    // The first value of each named attribute of the object; true when every
+    // one has a value.
+    bool Read(const std::string& object, const std::vector<const char*>& attributes,
+              std::vector<std::string>& values) const {
+        values.assign(attributes.size(), std::string());
+        if (client.NWDSInitBuf(context, kReadOperation, request) != 0)
+            return false;
+        for (const char* attribute : attributes) {
+            if (client.NWDSPutAttrName(context, request, attribute) != 0)
+                return false;
+        }
+        std::int32_t iteration = -1;
+        if (client.NWDSRead(context, object.c_str(), kAttributeValues, 0, request, &iteration, answer) != 0)
+            return false;
+        std::uint32_t count = 0;
+        if (client.NWDSGetAttrCount(context, answer, &count) != 0)
+            return false;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            char attribute[kAttributeNameRoom] = {};
+            std::uint32_t value_count = 0;
+            std::uint32_t syntax = 0;
+            if (client.NWDSGetAttrName(context, answer, attribute, &value_count, &syntax) != 0)
+                return false;
+            for (std::uint32_t v = 0; v < value_count; ++v) {
+                char value[kObjectNameRoom] = {};
+                if (client.NWDSGetAttrVal(context, answer, syntax, value) != 0)
+                    return false;
+                for (std::size_t a = 0; a < attributes.size(); ++a) {
+                    if (v == 0 && EqualsNoCase(attribute, attributes[a]))
+                        values[a] = value;
+                }
+            }
+        }
+        return std::all_of(values.begin(), values.end(),
+                           [](const std::string& value) { return !value.empty(); });
+    }
+};
+
 }  // namespace
 
 bool SplitNetWarePath(std::string_view path, NetWarePathParts& parts) {
@@ -112,11 +157,6 @@ std::string_view LastPathComponent(std::string_view path) {
     const std::size_t slash = path.rfind('\\');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
-
-struct NetWareLayer::VolumeObject {
-    std::string host_server;    // the host server object's name
-    std::string host_resource;  // the volume's name on that server
-};
 
 NetWareLayer::~NetWareLayer() {
     ReleaseDirectoryHandle();
@@ -228,77 +268,29 @@ int NetWareLayer::ConnectByName(const std::string& name, NetWareServerEntry& ent
     return 0;
 }
 
-bool NetWareLayer::ReadHostOfVolumeObject(const std::string& object, VolumeObject& host) {
-    const NetWareClientFunctions& client = *Client();
-    DsContext context(client);
-    if (!context.ok())
-        return false;
-    const char* empty = "";
-    client.NWDSSetContext(context.handle(), kContextNameContext, empty);
-    DsBuffer request(client, kDsBufferSize);
-    DsBuffer answer(client, kDsBufferSize);
-    if (!request.ok() || !answer.ok())
-        return false;
-
-    // The values of the named attributes of one object, first value of each.
-    auto read = [&](const std::string& name, const std::vector<const char*>& attributes,
-                    std::vector<std::string>& values) {
-        values.assign(attributes.size(), std::string());
-        if (client.NWDSInitBuf(context.handle(), kReadOperation, request.get()) != 0)
-            return false;
-        for (const char* attribute : attributes) {
-            if (client.NWDSPutAttrName(context.handle(), request.get(), attribute) != 0)
-                return false;
-        }
-        std::int32_t iteration = -1;
-        if (client.NWDSRead(context.handle(), name.c_str(), kAttributeValues, 0, request.get(), &iteration,
-                            answer.get()) != 0) {
-            return false;
-        }
-        std::uint32_t count = 0;
-        if (client.NWDSGetAttrCount(context.handle(), answer.get(), &count) != 0)
-            return false;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            char attribute[kAttributeNameRoom] = {};
-            std::uint32_t value_count = 0;
-            std::uint32_t syntax = 0;
-            if (client.NWDSGetAttrName(context.handle(), answer.get(), attribute, &value_count, &syntax) != 0)
-                return false;
-            for (std::uint32_t v = 0; v < value_count; ++v) {
-                char value[kObjectNameRoom] = {};
-                if (client.NWDSGetAttrVal(context.handle(), answer.get(), syntax, value) != 0)
-                    return false;
-                for (std::size_t a = 0; a < attributes.size(); ++a) {
-                    if (v == 0 && EqualsNoCase(attribute, attributes[a]))
-                        values[a] = value;
-                }
-            }
-        }
-        return std::all_of(values.begin(), values.end(),
-                           [](const std::string& value) { return !value.empty(); });
-    };
-
-    std::vector<std::string> values;
-    if (!read(object, {"Host Server", "Host Resource Name"}, values))
-        return false;
-    host.host_resource = values[1];
-    const std::string host_server = values[0];
-    if (!read(host_server, {"CN"}, values))
-        return false;
-    host.host_server = values[0];
-    return true;
-}
-
 int NetWareLayer::ResolveVolumeObject(const std::string& tree, const std::string& object) {
     const NetWareClientFunctions& client = *Client();
     NetWareServerEntry& entry = servers_[current_];
     client.NWSetPreferredDSTree(tree.c_str());
-    VolumeObject host;
+    // Context and buffers stay until the volume is found: the server may
+    // answer the directory calls on the connection just made.
+    DsContext context(client);
+    if (!context.ok())
+        return kNetWareLayerError;
+    client.NWDSSetContext(context.handle(), kContextNameContext, "");
+    DsBuffer request(client, kDsBufferSize);
+    DsBuffer answer(client, kDsBufferSize);
+    if (!request.ok() || !answer.ok())
+        return kNetWareLayerError;
+    DsReader reader{client, context.handle(), request.get(), answer.get()};
     std::string server;
     std::string volume;
-    if (ReadHostOfVolumeObject(object, host)) {
-        server = host.host_server;
-        volume = host.host_resource;
+    std::vector<std::string> host;
+    std::vector<std::string> common_name;
+    if (reader.Read(object, {"Host Server", "Host Resource Name"}, host) &&
+        reader.Read(host[0], {"CN"}, common_name)) {
+        server = common_name[0];
+        volume = host[1];
     } else {
         // Unreadable object: its name follows the convention server_volume.context.
         std::string_view name = object;
@@ -311,9 +303,16 @@ int NetWareLayer::ResolveVolumeObject(const std::string& tree, const std::string
         const std::string_view after = name.substr(underscore + 1);
         volume = Clipped(after.substr(0, after.find('.')), kVolumeNameRoom);
     }
-    int rc = ConnectByName(server, entry);
+    // Another volume object of the same tree may live on another server:
+    // the handle goes back to the server that gave it, and names resolved
+    // there are no longer current.
+    ReleaseDirectoryHandle();
+    const NWCONN_HANDLE previous = entry.connection;
+    const int rc = ConnectByName(server, entry);
     if (rc != 0)
         return rc;
+    if (entry.connection != previous)
+        ClearOwnerCache();
     entry.state = NetWareServerEntry::kConnectedByVolumeObject;
     entry.server_name = Clipped(server, kLookupNameRoom);
     entry.lookup_name = Clipped(tree, kLookupNameRoom);

@@ -102,8 +102,6 @@ class NetWareLayer {
     int current_server() const { return current_; }
 
   private:
-    struct VolumeObject;
-
     const NetWareClientFunctions* Client();
     NetWareServerEntry* Current();
     int TryResolve(const NetWarePathParts& parts, bool& chose_entry);
@@ -111,7 +109,6 @@ class NetWareLayer {
     void MakeCurrent(int index);
     int ConnectByName(const std::string& name, NetWareServerEntry& entry);
     int ResolveVolumeObject(const std::string& tree, const std::string& object);
-    bool ReadHostOfVolumeObject(const std::string& object, VolumeObject& host);
     int SelectVolume(const std::string& share);
     int AdoptVolume(const std::string& volume_name, const std::string& object_name);
     int DirectoryHandleFor(const std::string& rest);
