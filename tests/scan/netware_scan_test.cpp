@@ -220,6 +220,29 @@ TEST_F(NetWareScanTest, WithoutAClientLibraryNetWareVolumesKeepThePlatformsValue
     EXPECT_EQ(FileNamed(rows, "local.txt").owner, me->pw_name);
 }
 
+TEST_F(NetWareScanTest, FileActionsReachTheServerByTheirPathOnTheMount) {
+    NetWareLayer layer(NetWareFixture::kPath);
+    VolumeScanRecord volume;
+    volume.root = sys_;
+    volume.owner = "FS1";
+    volume.name = "SYS";
+    volume.volume_type = 10;
+    ASSERT_TRUE(IsNetWareVolume(volume));
+    const std::string file = sys_ + "/DOCS/A.TXT";
+    EXPECT_TRUE(NetWareCompress(layer, volume, file, 1));
+    EXPECT_EQ(fx_.Entry("FS1", "SYS", "DOCS\\A.TXT").attributes, kImmediateCompress);
+    EXPECT_TRUE(NetWareCompress(layer, volume, file, 0));
+    EXPECT_EQ(fx_.Entry("FS1", "SYS", "DOCS\\A.TXT").attributes, 0u);
+    EXPECT_FALSE(NetWareCompress(layer, volume, sys_ + "/DOCS/PENDCANT.TXT", 1));
+    EXPECT_FALSE(NetWareCompress(layer, volume, plain_ + "/local.txt", 1));
+
+    EXPECT_TRUE(NetWareSetOwnerOf(layer, volume, file, "ADMIN.ACME"));
+    EXPECT_EQ(fx_.Entry("FS1", "SYS", "DOCS\\A.TXT").creator_id, kAdminId);
+    EXPECT_EQ(NetWareOwnerOf(layer, volume, file), "ADMIN.ACME");
+    EXPECT_FALSE(NetWareSetOwnerOf(layer, volume, file, "NOBODY"));
+    EXPECT_EQ(NetWareOwnerOf(layer, volume, sys_ + "/LOCAL.TMP"), "(Unknown)");
+}
+
 TEST(NetWareVolumeRules, FileSystemNamesTypesAndPaths) {
     for (const char* name : {"NWFS", "NW", "DOS", "DOSFS", "OS2", "OS2FS", "ncpfs"})
         EXPECT_TRUE(IsNetWareFileSystem(name)) << name;
