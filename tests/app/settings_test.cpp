@@ -175,8 +175,7 @@ TEST(SingleInstanceLock, SecondProcessIsRefusedUntilTheFirstEnds) {
     waitpid(child, nullptr, 0);
     SingleInstanceLock after;
     EXPECT_TRUE(after.Acquire(lock));
-    for (int fd : {ready[0], ready[1], release[0], release[1]})
-        close(fd);
+    for (int fd : {ready[0], ready[1], release[0], release[1]}) close(fd);
 }
 
 }  // namespace
