@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "owners/account_tree.h"
 #include "owners/netware_client.h"

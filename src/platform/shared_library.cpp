@@ -2,6 +2,8 @@
 
 #include <dlfcn.h>
 
+#include <utility>
+
 namespace korvane {
 
 SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
