@@ -80,6 +80,7 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
     }
 
     state.options = ReadProgramOptions(state.paths.settings_path);
+    state.netware = std::make_unique<NetWareLayer>(state.options.netware_client);
     state.database_path = state.options.database;
     if (!state.catalogue.OpenCatalogue(state.database_path)) {
         const std::string text = FillTemplate(kInvalidDatabaseMessage, state.database_path);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -22,6 +23,7 @@
 #include "platform/directory_reader.h"
 #include "platform/volumes.h"
 #include "scan/drive_descriptions.h"
+#include "scan/netware_volume.h"
 #include "scan/row_pipeline.h"
 
 namespace korvane {
@@ -68,11 +70,12 @@ std::string_view PathBelowVolume(std::string_view path, std::string_view root) {
 // folders from the root to the one being listed.
 class VolumeWalker {
   public:
-    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners, RowPipeline& rows,
-                 ProgressWindow* progress, char separator, std::uint64_t& rows_pushed)
+    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners, NetWareLayer* netware,
+                 RowPipeline& rows, ProgressWindow* progress, char separator, std::uint64_t& rows_pushed)
         : context_(context),
           volume_(volume),
           owners_(owners),
+          netware_(netware),
           rows_(rows),
           progress_(progress),
           separator_(separator),
@@ -137,7 +140,7 @@ class VolumeWalker {
         folder.files += child.files;
         folder.folders += child.folders;
         folder.size += child.size;
-        FillEntryDetails(owners_, volume_, child);
+        FillEntryDetails(owners_, netware_, volume_, child);
         child.parent_id = folder.folder_id;
         rows_.PushFolder(child, separator_);
         RowPushed();
@@ -162,7 +165,7 @@ class VolumeWalker {
         if (progress_ != nullptr) {
             progress_->SetSecondLine(folder.entry.name);
         }
-        FillEntryDetails(owners_, volume_, folder);
+        FillEntryDetails(owners_, netware_, volume_, folder);
         ++volume_.files;
         folder.file_id = context_.counters.next_file++;
         const std::int32_t parent = folder.parent_id;
@@ -178,8 +181,11 @@ class VolumeWalker {
         folder.parent_id = parent;
         bytes_scanned_ += folder.compressed_size;
         if (context_.files_seen++ % kPercentEvery == 0 && progress_ != nullptr && volume_.used != 0) {
-            const std::uint64_t percent =
+            std::uint64_t percent =
                 bytes_scanned_ / volume_.used * 100 + bytes_scanned_ % volume_.used * 100 / volume_.used;
+            if (IsNetWareVolume(volume_) && volume_.name.find('.') != std::string::npos) {
+                percent /= 2;
+            }
             progress_->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, 99)));
         }
         return true;
@@ -188,6 +194,7 @@ class VolumeWalker {
     ScanContext& context_;
     VolumeScanRecord& volume_;
     OwnerResolver& owners_;
+    NetWareLayer* netware_;
     RowPipeline& rows_;
     ProgressWindow* progress_;
     char separator_;
@@ -391,6 +398,9 @@ class VolumeListScan {
                     if (!volume.name.empty() && volume.name.back() == ':') {
                         volume.name.pop_back();
                     }
+                    if (IsNetWareFileSystem(info.fs_type)) {
+                        TakeNetWareVolume(volume);
+                    }
                 }
                 break;
             default:
@@ -418,7 +428,8 @@ class VolumeListScan {
 
         RowPipeline rows(context_.catalogue,
                          context_.overlap_writing && std::thread::hardware_concurrency() > 1);
-        VolumeWalker walker(context_, volume, owners_, rows, progress_, separator, rows_pushed_);
+        NetWareLayer* netware = IsNetWareVolume(volume) ? Netware() : nullptr;
+        VolumeWalker walker(context_, volume, owners_, netware, rows, progress_, separator, rows_pushed_);
         walker.set_device(reader.self().device);
         const bool walked = walker.WalkFolder(root, reader);
         reader.Close();
@@ -451,20 +462,52 @@ class VolumeListScan {
         return walked;
     }
 
+    // The volume type of a NetWare volume, and its sizes as the server
+    // counts them when the NetWare layer can read them.
+    void TakeNetWareVolume(VolumeScanRecord& volume) {
+        volume.volume_type = NetWareVolumeTypeOf(volume.name);
+        NetWareVolumeSpace space;
+        if (Netware()->NwVolumeSpace(volume.owner, volume.name, space) == 0) {
+            volume.size = space.size;
+            volume.used = space.used;
+            volume.free = space.free;
+            volume.cluster_size = space.cluster_size;
+        }
+    }
+
+    NetWareLayer* Netware() {
+        if (context_.netware != nullptr) {
+            return context_.netware;
+        }
+        if (!own_netware_) {
+            own_netware_ = std::make_unique<NetWareLayer>();
+        }
+        return own_netware_.get();
+    }
+
     ScanContext& context_;
     ProgressWindow* progress_;
     std::uint64_t rows_pushed_ = 0;
     std::string row_failure_;
     int tokens_ = 0;
     OwnerResolver owners_;
+    std::unique_ptr<NetWareLayer> own_netware_;
     std::vector<MountEntry> mounts_;
     std::vector<std::string> mount_points_;
 };
 
 }  // namespace
 
-void FillEntryDetails(OwnerResolver& owners, [[maybe_unused]] const VolumeScanRecord& volume,
+void FillEntryDetails(OwnerResolver& owners, const VolumeScanRecord& volume, FolderScanRecord& record) {
+    FillEntryDetails(owners, nullptr, volume, record);
+}
+
+void FillEntryDetails(OwnerResolver& owners, NetWareLayer* netware, const VolumeScanRecord& volume,
                       FolderScanRecord& record) {
+    if (IsNetWareVolume(volume)) {
+        FillNetWareDetails(netware, volume, record);
+        return;
+    }
     const DirectoryEntry& entry = record.entry;
     // An entry the listing named but could not stat carries no details.
     const bool known = entry.inode != 0;

@@ -21,6 +21,7 @@
 #include "catalogue/folder_tree.h"
 #include "catalogue/scan_records.h"
 #include "catalogue/user_volumes.h"
+#include "owners/netware_layer.h"
 #include "owners/owner_resolver.h"
 #include "platform/volume_probe.h"
 
@@ -67,6 +68,9 @@ struct ScanContext {
     std::string event_log_path;
     // The machine's mounts; null means the real system.
     VolumeProbe* probe = nullptr;
+    // The NetWare layer that NetWare volumes are read through; null gives
+    // each build its own, with the default client library.
+    NetWareLayer* netware = nullptr;
     // Scans "uv: " tokens whose location starts with "ftp:"; while empty such
     // tokens are skipped like an unreadable user volume.
     FtpScanHook ftp_scan;
@@ -100,7 +104,11 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
 
 // The compressed (allocated) size and the owner of the entry the record
 // holds: the folder's own entry for a completed folder, else its current
-// entry. Owners come from the resolver, which names each uid once.
+// entry. Owners come from the resolver, which names each uid once; on a
+// NetWare volume (type 10 or 11) every detail comes from the NetWare layer,
+// and without one the owner is "(Unknown)".
+void FillEntryDetails(OwnerResolver& owners, NetWareLayer* netware, const VolumeScanRecord& volume,
+                      FolderScanRecord& record);
 void FillEntryDetails(OwnerResolver& owners, const VolumeScanRecord& volume, FolderScanRecord& record);
 
 }  // namespace korvane

@@ -170,6 +170,7 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
     for (const auto& parameter : parameters) volume_list += (volume_list.empty() ? "" : ",") + parameter;
     ScanContext context(state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path);
     context.ftp_scan = kScanFtpUserVolume;
+    context.netware = state_.netware.get();
     if (!BuildCatalogue(context, volume_list, nullptr)) {
         // The previous catalogue is still in place; the log says why.
         return Fail(FillTemplate("Scan of %s failed: ", volume_list) + context.report.failure);
