@@ -46,7 +46,8 @@ TEST(GraphOfScannedTree, TimeLineSumsAgreeWithTheFiles) {
     for (int i = 0; i < 24; ++i) {
         // Over about 200 days, unevenly, in three folders.
         const std::string folder = i % 3 == 0 ? "photos/" : i % 3 == 1 ? "docs/old/" : "logs/";
-        files.push_back({folder + "file" + std::to_string(i) + ".dat", static_cast<off_t>(1000 + i * i * 7919),
+        files.push_back({folder + "file" + std::to_string(i) + ".dat",
+                         static_cast<off_t>(1000 + i * i * 7919),
                          base + static_cast<std::time_t>(i * i) * 30'000 + i * 3'701});
     }
     for (const TreeFile& file : files)
@@ -117,7 +118,8 @@ TEST(GraphOfScannedTree, TimeLineSumsAgreeWithTheFiles) {
     // The sizes grow with the square of the number and the dates too: the
     // volume is filling, so the forecast names a date.
     EXPECT_GT(forecast.trend_slope, 0.0);
-    EXPECT_NE(document.forecast_text.find("drive could be full on"), std::string::npos) << document.forecast_text;
+    EXPECT_NE(document.forecast_text.find("drive could be full on"), std::string::npos)
+        << document.forecast_text;
 
     // The bars are the rows in the answer's order (largest first here).
     document.display_mode = kDisplayBar;
