@@ -130,9 +130,15 @@ void GraphView::ShowPie(QChart& chart, const GraphLook& look) {
     const QList<QLegendMarker*> markers = chart.legend()->markers(pie);
     for (int i = 0; i < markers.size() && i < series_.points; ++i)
         markers[i]->setLabel(Text(series_.legend_texts[i]));
-    if (look.three_d) {
-        for (QPieSlice* slice : pie->slices())
-            slice->setBrush(ShadedBrush(slice->color()));
+    // Neighbouring slices in clearly different colours (the theme's pie
+    // colours are shades of one).
+    const QList<QPieSlice*> slices = pie->slices();
+    for (int i = 0; i < slices.size(); ++i) {
+        const QColor color = QColor::fromHsv((i * 137) % 360, 150, 215);
+        slices[i]->setColor(color);
+        slices[i]->setBorderColor(Qt::white);
+        if (look.three_d)
+            slices[i]->setBrush(ShadedBrush(color));
     }
     chart.legend()->setAlignment(Qt::AlignRight);
     connect(pie, &QPieSeries::clicked, this, [this, pie](QPieSlice* slice) {
@@ -192,10 +198,10 @@ void GraphView::ShowTimeLine(QChart& chart, const GraphLook& look) {
     for (int k = 0; k < series_.points; ++k)
         line->append(k, series_.values[k]);
     line->setPointsVisible(true);
-    QPen pen = line->pen();
+    chart.addSeries(line);
+    QPen pen = line->pen();  // the theme's colour, drawn thicker
     pen.setWidthF(2.5);
     line->setPen(pen);
-    chart.addSeries(line);
 
     QLineSeries* trend = nullptr;
     double top = series_.greatest_value;
@@ -245,8 +251,10 @@ void GraphView::ShowTimeLine(QChart& chart, const GraphLook& look) {
         trend->attachAxis(x_axis);
         trend->attachAxis(y_axis);
     }
-    // The time line has no legend: its title says what the line is.
+    // The time line has no legend: its title says what the line is. The
+    // last date label leans out to the right of the last point.
     chart.legend()->hide();
+    chart.setMargins(QMargins(10, 10, 40, 10));
 }
 
 void GraphView::OnPointClicked(int point) {
