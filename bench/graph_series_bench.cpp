@@ -36,8 +36,8 @@ void BM_TimeLineVsRunQuery(benchmark::State& state) {
         bool ran = false, built = false;
         const double run = TimeWork(
             [&] { ran = RunQuery(&profile, document.data, shared.catalogue, shared.tree, nullptr); });
-        const double line = TimeWork(
-            [&] { built = BuildGraphSeries(document, shared.catalogue, 25, shared.ui, series); });
+        const double line =
+            TimeWork([&] { built = BuildGraphSeries(document, shared.catalogue, 25, shared.ui, series); });
         if (!ran || !built) {
             state.SkipWithError("RunQuery or the time line failed");
             return;
