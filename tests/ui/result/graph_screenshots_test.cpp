@@ -6,7 +6,7 @@
 #include <QDir>
 #include <QTest>
 
-#include "graph_tree.h"
+#include "result/graph_tree.h"
 #include "ui/result/graph_options_dialog.h"
 #include "ui/result/graph_view.h"
 

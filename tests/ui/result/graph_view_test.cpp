@@ -17,8 +17,8 @@
 #include <QTimer>
 #include <cmath>
 
-#include "graph_tree.h"
 #include "qt_environment.h"
+#include "result/graph_tree.h"
 #include "ui/result/graph_options_dialog.h"
 
 namespace korvane {
@@ -104,6 +104,13 @@ TEST_F(GraphViewTest, BarsHoldTheCoreValuesAndAClickOnOneDrillsDown) {
         EXPECT_EQ(bars->barSets()[i]->at(i), core.values[i]);
         EXPECT_EQ(bars->barSets()[i]->label().toStdString(), core.legend_texts[i]);
     }
+    // The 3D look shades each bar; without it the bars are flat.
+    EXPECT_EQ(bars->barSets()[0]->brush().style(), Qt::LinearGradientPattern);
+    document.three_d = false;
+    ASSERT_TRUE(Show(kDisplayBar));
+    bars = Only<QStackedBarSeries>();
+    EXPECT_EQ(bars->barSets()[0]->brush().style(), Qt::SolidPattern);
+
     QSignalSpy clicked(&view, &GraphView::FolderClicked);
     const QPointF middle = view.chart()->mapToPosition(QPointF(0, core.values[0] / 2), bars);
     QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, InView(middle));
