@@ -72,9 +72,10 @@ std::string LabelOf(const ResultData& result, int column, GraphRowSource& rows) 
     return LegendText("(No " + name + " Found)");
 }
 
+// "Name by Size"; without a label column the value column's name alone.
 std::string ByTitle(const ResultData& result, const GraphColumns& columns) {
-    const std::string label = columns.label >= 0 ? result.columns[columns.label].name : std::string();
-    return label + " by " + result.columns[columns.value].name;
+    const std::string& value = result.columns[columns.value].name;
+    return columns.label >= 0 ? result.columns[columns.label].name + " by " + value : value;
 }
 
 void StartSeries(GraphSeries& series, int type, int sets) {
