@@ -114,6 +114,18 @@ void GraphView::ShowSeries(const GraphSeries& series, const GraphLook& look) {
     }
     setChart(chart);
     setAccessibleDescription(Text(look.title));
+    look_ = look;
+    shown_width_ = width();
+}
+
+void GraphView::resizeEvent(QResizeEvent* event) {
+    QChartView::resizeEvent(event);
+    // The time line's date labels are spaced for the width: drawn afresh
+    // when it changed.
+    if (HasGraph() && series_.graph_type != kGraphTypePie && series_.graph_type != kGraphTypeBar &&
+        width() != shown_width_) {
+        ShowSeries(GraphSeries(series_), look_);
+    }
 }
 
 void GraphView::ShowPie(QChart& chart, const GraphLook& look) {
@@ -221,15 +233,24 @@ void GraphView::ShowTimeLine(QChart& chart, const GraphLook& look) {
     const double greatest = series_.greatest_value > 0.0 ? series_.greatest_value : 1.0;
     top = std::max(top, greatest);
 
+    // Dates stand level and whole: as many as the width holds, at every
+    // step-th point, the first always.
     auto* x_axis = new QCategoryAxis;
     x_axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    x_axis->setRange(0, std::max(series_.points - 1, 1));
+    // A little room before the first point and after the last keeps their
+    // dates clear of the vertical axis's labels and of the edge.
+    x_axis->setRange(-0.3, std::max(series_.points - 1, 1) + 0.3);
     x_axis->setStartValue(0);
+    const QFontMetrics metrics(x_axis->labelsFont());
+    int widest = 1;
+    for (const std::string& label : series_.point_labels)
+        widest = std::max(widest, metrics.horizontalAdvance(Text(label)));
+    const int room = std::max(width() - 160, 200);
+    const int fitting = std::max(room / (widest + 16), 2);
+    const int step = (series_.points + fitting - 1) / fitting;
     QStringList taken;
-    for (int k = 0; k < series_.points; ++k)
+    for (int k = 0; k < series_.points; k += step)
         x_axis->append(Distinct(Text(series_.point_labels[k]), taken), k);
-    if (series_.points > 6)
-        x_axis->setLabelsAngle(-45);
     x_axis->setTitleText(Text(look.x_title));
     chart.addAxis(x_axis, Qt::AlignBottom);
 
@@ -251,10 +272,8 @@ void GraphView::ShowTimeLine(QChart& chart, const GraphLook& look) {
         trend->attachAxis(x_axis);
         trend->attachAxis(y_axis);
     }
-    // The time line has no legend: its title says what the line is. The
-    // last date label leans out to the right of the last point.
+    // The time line has no legend: its title says what the line is.
     chart.legend()->hide();
-    chart.setMargins(QMargins(10, 10, 40, 10));
 }
 
 void GraphView::OnPointClicked(int point) {

@@ -52,6 +52,9 @@ class GraphView : public QChartView {
     // A slice or bar of a folder row was clicked: the folder to drill into.
     void FolderClicked(int folder_id);
 
+  protected:
+    void resizeEvent(QResizeEvent* event) override;
+
   private:
     void ShowPie(QChart& chart, const GraphLook& look);
     void ShowBar(QChart& chart, const GraphLook& look);
@@ -59,6 +62,8 @@ class GraphView : public QChartView {
     void OnPointClicked(int point);
 
     GraphSeries series_;
+    GraphLook look_;
+    int shown_width_ = 0;
     const ResultDocument* document_ = nullptr;
     Catalogue* catalogue_ = nullptr;
 };

@@ -48,6 +48,12 @@ TEST(GraphScreenshots, EachGraphKindOfAScannedTree) {
         ASSERT_TRUE(view.ShowGraph(document, tree.catalogue(), 25, tree.ui())) << shot.file;
         Save(view, shot.file);
     }
+    // GraphItems 100: weekly points, the date labels close together.
+    ResultDocument document;
+    tree.RunChanges(document);
+    document.display_mode = kDisplayForecast;
+    ASSERT_TRUE(view.ShowGraph(document, tree.catalogue(), 100, tree.ui()));
+    Save(view, "graph_forecast_weekly.png");
 }
 
 TEST(GraphScreenshots, GraphOptionsDialog) {
