@@ -3,6 +3,7 @@
 #include <QBarCategoryAxis>
 #include <QBarSet>
 #include <QCategoryAxis>
+#include <QGraphicsSimpleTextItem>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLinearGradient>
@@ -84,6 +85,7 @@ bool GraphView::ShowGraph(ResultDocument& document, Catalogue& catalogue, long g
 
 void GraphView::Clear() {
     series_ = GraphSeries{};
+    bar_labels_.clear();
     setChart(new QChart);  // the view deletes the chart it had
     setAccessibleDescription(QString());
 }
@@ -94,6 +96,7 @@ void GraphView::ShowSeries(const GraphSeries& series, const GraphLook& look) {
         return;
     }
     series_ = series;
+    bar_labels_.clear();  // they go with the chart they were drawn on
     auto* chart = new QChart;
     chart->setTitle(Text(look.title));
     QFont title_font = chart->titleFont();
@@ -177,17 +180,21 @@ void GraphView::ShowBar(QChart& chart, const GraphLook& look) {
             set->setBrush(ShadedBrush(set->color()));
     }
 
+    // Each bar carries its size above it (standing upright where the bars
+    // are too narrow for it), placed whenever the plot area moves.
     auto* x_axis = new QBarCategoryAxis;
     QStringList taken;
     QStringList categories;
-    for (int i = 0; i < series_.points; ++i)
+    for (int i = 0; i < series_.points; ++i) {
         categories.append(Distinct(Text(series_.point_labels[i]), taken));
+        bar_labels_.append(new QGraphicsSimpleTextItem(Text(series_.point_labels[i]), &chart));
+    }
     x_axis->append(categories);
-    if (series_.points > 8)
-        x_axis->setLabelsAngle(-60);
+    x_axis->setLabelsVisible(false);
     x_axis->setTitleText(Text(look.x_title));
     chart.addAxis(x_axis, Qt::AlignBottom);
     bars->attachAxis(x_axis);
+    connect(&chart, &QChart::plotAreaChanged, this, [this, &chart, bars] { PlaceBarLabels(chart, *bars); });
 
     if (top <= 0.0)
         top = 1.0;
@@ -196,12 +203,36 @@ void GraphView::ShowBar(QChart& chart, const GraphLook& look) {
     for (int j = 0; j < 5; ++j)
         labels.append(Text(FormatAxisNumber(format, top * j / 4)));
     QCategoryAxis* y_axis = LabelledAxis(labels, top);
+    y_axis->setMax(top * 1.2);  // room for the tallest bar's label
     y_axis->setTitleText(Text(look.y_title));
     chart.addAxis(y_axis, Qt::AlignLeft);
     bars->attachAxis(y_axis);
 
     chart.legend()->setAlignment(Qt::AlignRight);
     connect(bars, &QStackedBarSeries::clicked, this, [this](int index, QBarSet*) { OnPointClicked(index); });
+}
+
+void GraphView::PlaceBarLabels(QChart& chart, QAbstractSeries& bars) {
+    const double slot = chart.plotArea().width() / std::max(series_.points, 1);
+    for (int i = 0; i < bar_labels_.size() && i < series_.points; ++i) {
+        QGraphicsSimpleTextItem* label = bar_labels_[i];
+        const QRectF text = label->boundingRect();
+        const QPointF top = chart.mapToPosition(QPointF(i, std::max(series_.values[i], 0.0)), &bars);
+        if (text.width() + 4 <= slot) {
+            label->setRotation(0);
+            label->setPos(top.x() - text.width() / 2, top.y() - text.height() - 2);
+        } else {
+            label->setRotation(-90);
+            label->setPos(top.x() - text.height() / 2, top.y() - 3);
+        }
+    }
+}
+
+QStringList GraphView::BarLabelTexts() const {
+    QStringList texts;
+    for (const QGraphicsSimpleTextItem* label : bar_labels_)
+        texts.append(label->text());
+    return texts;
 }
 
 void GraphView::ShowTimeLine(QChart& chart, const GraphLook& look) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QChartView>
+#include <QGraphicsSimpleTextItem>
 #include <cstdint>
 #include <string>
 
@@ -47,6 +48,8 @@ class GraphView : public QChartView {
 
     const GraphSeries& Series() const { return series_; }
     bool HasGraph() const { return series_.points > 0; }
+    // The sizes written above the bars of a bar graph.
+    QStringList BarLabelTexts() const;
 
   signals:
     // A slice or bar of a folder row was clicked: the folder to drill into.
@@ -59,10 +62,12 @@ class GraphView : public QChartView {
     void ShowPie(QChart& chart, const GraphLook& look);
     void ShowBar(QChart& chart, const GraphLook& look);
     void ShowTimeLine(QChart& chart, const GraphLook& look);
+    void PlaceBarLabels(QChart& chart, QAbstractSeries& bars);
     void OnPointClicked(int point);
 
     GraphSeries series_;
     GraphLook look_;
+    QList<QGraphicsSimpleTextItem*> bar_labels_;  // owned by the chart
     int shown_width_ = 0;
     const ResultDocument* document_ = nullptr;
     Catalogue* catalogue_ = nullptr;

@@ -54,6 +54,11 @@ TEST(GraphScreenshots, EachGraphKindOfAScannedTree) {
     document.display_mode = kDisplayForecast;
     ASSERT_TRUE(view.ShowGraph(document, tree.catalogue(), 100, tree.ui()));
     Save(view, "graph_forecast_weekly.png");
+    // A bar of 25 files: the size labels close together.
+    document.display_mode = kDisplayBar;
+    document.data.row_count = 25;
+    ASSERT_TRUE(view.ShowGraph(document, tree.catalogue(), 25, tree.ui()));
+    Save(view, "graph_bar_25.png");
 }
 
 TEST(GraphScreenshots, GraphOptionsDialog) {

@@ -100,7 +100,9 @@ TEST_F(GraphViewTest, BarsHoldTheCoreValuesAndAClickOnOneDrillsDown) {
     auto* bars = Only<QStackedBarSeries>();
     ASSERT_NE(bars, nullptr);
     ASSERT_EQ(bars->count(), core.points);
+    ASSERT_EQ(view.BarLabelTexts().size(), core.points);
     for (int i = 0; i < core.points; ++i) {
+        EXPECT_EQ(view.BarLabelTexts()[i].toStdString(), core.point_labels[i]);
         EXPECT_EQ(bars->barSets()[i]->at(i), core.values[i]);
         EXPECT_EQ(bars->barSets()[i]->label().toStdString(), core.legend_texts[i]);
     }
