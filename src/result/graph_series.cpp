@@ -119,7 +119,7 @@ class SnapshotRows : public GraphRowSource {
 }  // namespace
 
 long EffectiveGraphItems(long graph_items) {
-    return graph_items >= 1 ? graph_items : kDefaultGraphItems;
+    return graph_items < 1 ? kDefaultGraphItems : std::min(graph_items, kMaxGraphItems);
 }
 
 TimeBucket ChooseBucket(std::uint32_t span_seconds, long graph_items) {

@@ -52,12 +52,16 @@ struct TimeBucket {
 
 // The smallest bucket wider than span / graph_items; from 315,360,000
 // seconds on, a bucket of that ideal width itself with no suffix.
-// graph_items below 1 counts as the default 25.
+// graph_items counts as EffectiveGraphItems says.
 TimeBucket ChooseBucket(std::uint32_t span_seconds, long graph_items);
 
 // The GraphItems setting in force: a value below 1 (possible only by
 // editing the settings file) counts as the default, so buckets and limits
-// always divide by a positive number.
+// always divide by a positive number; a value above 1,000 counts as 1,000,
+// so a time line never has more than 1,002 points (a setting of nine
+// digits would otherwise ask for hundreds of millions) and no chart gets
+// more bars or slices than it can draw.
+inline constexpr long kMaxGraphItems = 1000;
 long EffectiveGraphItems(long graph_items);
 
 // What the columns of a result mean to a graph; -1 when absent.

@@ -61,6 +61,7 @@ TEST(ChooseBucket, PicksTheSmallestWidthAboveTheIdeal) {
         {400'000'000, 1, 400'000'000, "", "%b %d %Y"},
         {86'400 * 25, 0, 604'800, " per Week", "%b %d %Y"},  // GraphItems 0 (or less) counts as 25
         {86'400 * 25, -3, 604'800, " per Week", "%b %d %Y"},
+        {315'360'000, 999'999'999, 604'800, " per Week", "%b %d %Y"},  // counts as 1,000: 523 points
     };
     for (const auto& [span, items, width, suffix, format] : cases) {
         const TimeBucket bucket = ChooseBucket(span, items);
