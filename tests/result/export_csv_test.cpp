@@ -7,8 +7,8 @@
 
 #include "catalogue/sql_statement.h"
 #include "query/query_catalogue.h"
-#include "result/run_query.h"
 #include "result/csv_reader.h"
+#include "result/run_query.h"
 
 namespace korvane {
 namespace {
