@@ -77,8 +77,27 @@ bool CatalogueSync::Begin() {
     return opened_tables_;
 }
 
+bool CatalogueSync::RereadTouchedFolders() {
+    bool ok = true;
+    for (const std::string& path : touched_) {
+        FolderNode* node = FolderOfPath(path);
+        FolderScanRecord record;
+        // A volume's root folder row holds the time of its scan, not the disk's.
+        if (node == nullptr || node->parent_id == 0 || ReadPathEntry(path, record.entry) != 0) {
+            continue;
+        }
+        FillEntryDetails(owners_, VolumeScanRecord{}, record);
+        ok = WriteFolderDetails(node->folder_id, record) && ok;
+    }
+    touched_.clear();
+    return ok;
+}
+
 bool CatalogueSync::Finish() {
     bool ok = FlushTotals();
+    if (catalogue_.TablesOpen()) {
+        ok = RereadTouchedFolders() && ok;
+    }
     if (catalogue_.TablesOpen()) {
         ok = catalogue_.WriteIdCounters(counters_) && ok;
     }
@@ -372,6 +391,7 @@ bool CatalogueSync::WriteFolderDetails(std::int32_t folder_id, const FolderScanR
 
 bool CatalogueSync::EntryArrived(const std::string& path) {
     const PathParts parts = SplitPath(path);
+    Touch(parts.folder);
     FolderNode* parent = FolderOfPath(parts.folder);
     FolderScanRecord record;
     if (parent == nullptr || ReadPathEntry(path, record.entry) != 0) {
@@ -417,6 +437,7 @@ bool CatalogueSync::EntryLeft(const std::string& path) {
         return true;
     }
     const PathParts parts = SplitPath(path);
+    Touch(parts.folder);
     FolderNode* parent = FolderOfPath(parts.folder);
     if (parent == nullptr) {
         return true;
@@ -438,7 +459,7 @@ bool CatalogueSync::EntryChanged(const std::string& path) {
         return parent == nullptr || RecordFile(parent, parts.folder, record);
     }
     FolderNode* node = FolderOfPath(path);
-    if (node == nullptr) {
+    if (node == nullptr || node->parent_id == 0) {
         return true;
     }
     FillEntryDetails(owners_, VolumeScanRecord{}, record);
@@ -448,6 +469,7 @@ bool CatalogueSync::EntryChanged(const std::string& path) {
 
 bool CatalogueSync::EntryRenamed(const std::string& new_path, const std::string& old_name) {
     const PathParts parts = SplitPath(new_path);
+    Touch(parts.folder);
     FolderNode* parent = FolderOfPath(parts.folder);
     FolderScanRecord record;
     if (parent == nullptr || ReadPathEntry(new_path, record.entry) != 0) {

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -82,6 +83,9 @@ class CatalogueSync {
     bool AddNodesFromDisk(FolderNode* node, const std::string& path, std::int32_t& count);
     bool WriteFolderDetails(std::int32_t folder_id, const FolderScanRecord& record);
     bool FlushTotals();
+    // The folder's own entry changed with its content (its times): read at the end.
+    void Touch(const std::string& folder_path) { touched_.insert(folder_path); }
+    bool RereadTouchedFolders();
     bool Fail();
 
     Catalogue& catalogue_;
@@ -92,6 +96,7 @@ class CatalogueSync {
     bool failed_ = false;
     int hints_ = 0;
     std::unordered_map<std::int32_t, FolderFiles> files_;
+    std::set<std::string> touched_;
     std::map<std::int32_t, TotalsChange> totals_;
     std::unordered_map<const FolderNode*, std::uint32_t> cluster_sizes_;  // by volume root node
     DayNumberCache dates_;
