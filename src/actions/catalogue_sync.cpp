@@ -62,7 +62,8 @@ void BindTime(SqlStatement& statement, int index, std::int64_t unix_seconds, Day
 
 }  // namespace
 
-CatalogueSync::CatalogueSync(Catalogue& catalogue, FolderTree& tree, IdCounters& counters, OwnerResolver& owners)
+CatalogueSync::CatalogueSync(Catalogue& catalogue, FolderTree& tree, IdCounters& counters,
+                             OwnerResolver& owners)
     : catalogue_(catalogue), tree_(tree), counters_(counters), owners_(owners) {}
 
 CatalogueSync::~CatalogueSync() {
@@ -125,8 +126,9 @@ CatalogueSync::FolderFiles& CatalogueSync::FilesOf(std::int32_t folder_id) {
     auto [it, added] = files_.try_emplace(folder_id);
     if (added) {
         SqlStatement statement;
-        if (statement.Prepare(catalogue_.handle(), "SELECT \"File ID\", \"Name\", \"Size\", \"Compressed\" FROM "
-                                                   "\"File\" WHERE \"Parent ID\" = ?")) {
+        if (statement.Prepare(catalogue_.handle(),
+                              "SELECT \"File ID\", \"Name\", \"Size\", \"Compressed\" FROM "
+                              "\"File\" WHERE \"Parent ID\" = ?")) {
             statement.BindInt(1, folder_id);
             while (statement.Step() == SQLITE_ROW) {
                 CataloguedFile file;
@@ -163,7 +165,8 @@ void CatalogueSync::AddToTotals(FolderNode* folder, double size, std::int64_t fi
     own.size += size;
     own.files += files;
     own.blocks += blocks;
-    for (FolderNode* above = folder->parent; above != nullptr && above != tree_.root(); above = above->parent) {
+    for (FolderNode* above = folder->parent; above != nullptr && above != tree_.root();
+         above = above->parent) {
         TotalsChange& change = totals_[above->folder_id];
         change.size += size;
         change.files += files;
@@ -353,9 +356,11 @@ bool CatalogueSync::FolderLeft(FolderNode* node) {
     const bool removed =
         Run(db, "DELETE FROM \"File\" WHERE \"Parent ID\" BETWEEN ? AND ?", {first, last}) &&
         Run(db, "DELETE FROM \"Folder\" WHERE \"Folder ID\" BETWEEN ? AND ?", {first, last}) &&
-        Run(db, "UPDATE \"Folder\" SET \"Folder ID\" = ? - \"Folder ID\" WHERE \"Folder ID\" > ?", {n, last}) &&
+        Run(db, "UPDATE \"Folder\" SET \"Folder ID\" = ? - \"Folder ID\" WHERE \"Folder ID\" > ?",
+            {n, last}) &&
         Run(db, "UPDATE \"Folder\" SET \"Folder ID\" = - \"Folder ID\" WHERE \"Folder ID\" < 0", {}) &&
-        Run(db, "UPDATE \"Folder\" SET \"Parent ID\" = \"Parent ID\" - ? WHERE \"Parent ID\" > ?", {n, last}) &&
+        Run(db, "UPDATE \"Folder\" SET \"Parent ID\" = \"Parent ID\" - ? WHERE \"Parent ID\" > ?",
+            {n, last}) &&
         Run(db, "UPDATE \"File\" SET \"Parent ID\" = \"Parent ID\" - ? WHERE \"Parent ID\" > ?", {n, last}) &&
         Run(db, "UPDATE \"Volume\" SET \"Folder ID\" = \"Folder ID\" - ? WHERE \"Folder ID\" > ?", {n, last});
     if (!removed) {

@@ -74,9 +74,9 @@ bool PlanTransfer(UserInterface& ui, const std::vector<std::string>& sources, co
                 }
                 item.rule = CollisionRule::kRename;
             } else {
-                NameConflictReply reply = have_answer_for_all
-                                              ? for_all
-                                              : ui.AskNameConflict(source, item.intended, S_ISDIR(to.st_mode));
+                NameConflictReply reply =
+                    have_answer_for_all ? for_all
+                                        : ui.AskNameConflict(source, item.intended, S_ISDIR(to.st_mode));
                 if (reply.for_all && !have_answer_for_all) {
                     have_answer_for_all = true;
                     for_all = reply;
@@ -113,9 +113,9 @@ void SyncItem(CatalogueSync& sync, const PlannedItem& planned, const ShellItemRe
 
 // Copies or moves the sources into the folder, a step of items at a time
 // with the progress window, and keeps the catalogue in step.
-void TransferInto(FileActionContext& context, const std::vector<std::string>& sources, const std::string& folder,
-                  bool move, ProgressWindow* progress, CatalogueSync& sync, ActionOutcome& outcome,
-                  std::vector<PlannedItem>* moved = nullptr) {
+void TransferInto(FileActionContext& context, const std::vector<std::string>& sources,
+                  const std::string& folder, bool move, ProgressWindow* progress, CatalogueSync& sync,
+                  ActionOutcome& outcome, std::vector<PlannedItem>* moved = nullptr) {
     std::vector<PlannedItem> plan;
     if (!PlanTransfer(context.ui, sources, folder, move, plan, outcome) || plan.empty()) {
         return;
@@ -200,8 +200,8 @@ ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files
     return outcome;
 }
 
-ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& files, const std::string& folder,
-                             ProgressWindow* progress) {
+ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& files,
+                             const std::string& folder, ProgressWindow* progress) {
     if (files.cut) {
         return PasteFiles(context, files, folder, progress);
     }
@@ -222,14 +222,16 @@ ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& f
             outcome.placed.push_back(details.path);
             sync.EntryArrived(details.path);
         } else {
-            NoteFailure(outcome, "Could not make the shortcut " + details.path + ": " + std::strerror(details.error));
+            NoteFailure(outcome,
+                        "Could not make the shortcut " + details.path + ": " + std::strerror(details.error));
         }
     }
     FinishSync(sync, outcome);
     return outcome;
 }
 
-ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& list, ProgressWindow* progress) {
+ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& list,
+                              ProgressWindow* progress) {
     ActionOutcome outcome;
     if (list.empty()) {
         return outcome;
@@ -238,10 +240,11 @@ ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& l
         context.ui.ShowMessage(kDeletingFoldersMessage, MessageIcon::None, MessageButtons::Ok);
     }
     const std::string question =
-        list.size() == 1 ? "Are you sure you want to move \"" + DisplayText(list.paths.front()) + "\" to the trash?"
-                         : "Are you sure you want to move these " + std::to_string(list.size()) +
-                               " items to the trash?";
-    if (context.ui.ShowMessage(question, MessageIcon::Question, MessageButtons::YesNo) != MessageAnswer::Yes) {
+        list.size() == 1
+            ? "Are you sure you want to move \"" + DisplayText(list.paths.front()) + "\" to the trash?"
+            : "Are you sure you want to move these " + std::to_string(list.size()) + " items to the trash?";
+    if (context.ui.ShowMessage(question, MessageIcon::Question, MessageButtons::YesNo) !=
+        MessageAnswer::Yes) {
         outcome.cancelled = true;
         return outcome;
     }
@@ -359,8 +362,8 @@ int SetFileCompression(const std::string& path, bool compress, bool& changed) {
     return 0;
 }
 
-int SetVolumeCompression(const NetWareRoutes& netware, const VolumeScanRecord& volume, const std::string& path,
-                         bool compress) {
+int SetVolumeCompression(const NetWareRoutes& netware, const VolumeScanRecord& volume,
+                         const std::string& path, bool compress) {
     if (volume.volume_type == 10 || volume.volume_type == 11) {
         return netware.set_compression ? netware.set_compression(volume, path, compress) : ENOSYS;
     }
@@ -402,8 +405,8 @@ ActionOutcome CompressSelection(FileActionContext& context, const SelectionList&
         }
         const int code = SetVolumeCompression(context.netware, volume, path, compress);
         if (code != 0) {
-            NoteFailure(outcome, "Could not " + std::string(compress ? "compress " : "uncompress ") + path + ": " +
-                                     std::strerror(code));
+            NoteFailure(outcome, "Could not " + std::string(compress ? "compress " : "uncompress ") + path +
+                                     ": " + std::strerror(code));
             continue;
         }
         ++outcome.done;
@@ -413,8 +416,8 @@ ActionOutcome CompressSelection(FileActionContext& context, const SelectionList&
     return outcome;
 }
 
-ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list, const std::string& destination,
-                            ProgressWindow* progress) {
+ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list,
+                            const std::string& destination, ProgressWindow* progress) {
     ActionOutcome outcome;
     CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
     if (!sync.Begin()) {
@@ -424,10 +427,12 @@ ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& lis
     TransferInto(context, list.paths, destination, true, progress, sync, outcome, &moved);
     for (const PlannedItem& item : moved) {
         ShortcutDetails details;
-        if (CreateShortcut(ShortcutBaseOf(item.source), std::string(kShortcutDescription), item.intended, details)) {
+        if (CreateShortcut(ShortcutBaseOf(item.source), std::string(kShortcutDescription), item.intended,
+                           details)) {
             sync.EntryArrived(details.path);
         } else {
-            NoteFailure(outcome, "Could not make the shortcut " + details.path + ": " + std::strerror(details.error));
+            NoteFailure(outcome,
+                        "Could not make the shortcut " + details.path + ": " + std::strerror(details.error));
         }
     }
     FinishSync(sync, outcome);

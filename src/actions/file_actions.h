@@ -38,8 +38,10 @@ inline constexpr std::string_view kOwnerPrivilegeHint =
 // NetWare layer provides them they are empty, and such files fail.
 struct NetWareRoutes {
     // 0 or an error; compress true sets, false clears.
-    std::function<int(const VolumeScanRecord& volume, const std::string& path, bool compress)> set_compression;
-    std::function<int(const VolumeScanRecord& volume, const std::string& path, std::string_view account)> set_owner;
+    std::function<int(const VolumeScanRecord& volume, const std::string& path, bool compress)>
+        set_compression;
+    std::function<int(const VolumeScanRecord& volume, const std::string& path, std::string_view account)>
+        set_owner;
 };
 
 struct FileActionContext {
@@ -70,12 +72,13 @@ ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files
                          ProgressWindow* progress);
 // A shortcut in the folder for each file (named after it without its
 // extension); cut files are moved instead, as Paste does.
-ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& files, const std::string& folder,
-                             ProgressWindow* progress);
+ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& files,
+                             const std::string& folder, ProgressWindow* progress);
 // Moves the selection into the trash after the person agrees (a selection
 // with folders first says "Deleting folders is not yet supported."); what
 // left the disk leaves the catalogue, folders with everything below them.
-ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& list, ProgressWindow* progress);
+ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& list,
+                              ProgressWindow* progress);
 // Renames in place, never replacing an existing name. False, with nothing
 // said or changed, when the rename fails.
 bool RenameEntry(FileActionContext& context, const std::string& folder, const std::string& old_name,
@@ -86,8 +89,8 @@ bool RenameEntry(FileActionContext& context, const std::string& folder, const st
 ActionOutcome CompressSelection(FileActionContext& context, const SelectionList& list, bool compress);
 // Moves the selection into the folder and leaves at each old place a
 // shortcut to the moved file.
-ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list, const std::string& destination,
-                            ProgressWindow* progress);
+ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list,
+                            const std::string& destination, ProgressWindow* progress);
 // Makes "New Folder", else "New Folder 1" ... "New Folder 255", in the folder
 // and catalogues it; name gets the one made. Messages as the command says.
 bool CreateNewFolder(FileActionContext& context, const std::string& folder, std::string& name,
@@ -99,8 +102,8 @@ int SetFileCompression(const std::string& path, bool compress, bool& changed);
 // Routes one file by its volume's type: local and network volumes (and paths
 // of no catalogued volume) locally, NetWare volumes to the NetWare layer;
 // other types fail with EOPNOTSUPP.
-int SetVolumeCompression(const NetWareRoutes& netware, const VolumeScanRecord& volume, const std::string& path,
-                         bool compress);
+int SetVolumeCompression(const NetWareRoutes& netware, const VolumeScanRecord& volume,
+                         const std::string& path, bool compress);
 // The same for a new owner.
 int SetVolumeOwner(const NetWareRoutes& netware, OwnerResolver& owners, const VolumeScanRecord& volume,
                    const std::string& path, std::string_view account);

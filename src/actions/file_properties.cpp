@@ -70,7 +70,8 @@ OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& li
     return summary;
 }
 
-ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionList& list, std::string_view account) {
+ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionList& list,
+                                  std::string_view account) {
     ActionOutcome outcome;
     if (list.empty()) {
         return outcome;
@@ -105,7 +106,8 @@ std::string FileTimeText(std::int64_t unix_seconds) {
     const std::time_t when = static_cast<std::time_t>(unix_seconds);
     std::tm local{};
     char text[64] = "";
-    if (localtime_r(&when, &local) == nullptr || std::strftime(text, sizeof text, kFileTimeFormat, &local) == 0) {
+    if (localtime_r(&when, &local) == nullptr ||
+        std::strftime(text, sizeof text, kFileTimeFormat, &local) == 0) {
         return "";
     }
     return text;
@@ -150,8 +152,8 @@ TimeSummary SummarizeTimes(const SelectionList& list) {
     return summary;
 }
 
-ActionOutcome SetTimesOfSelection(FileActionContext& context, const SelectionList& list, std::int64_t unix_seconds,
-                                  TimeChoice choice) {
+ActionOutcome SetTimesOfSelection(FileActionContext& context, const SelectionList& list,
+                                  std::int64_t unix_seconds, TimeChoice choice) {
     ActionOutcome outcome;
     const struct timespec when = {static_cast<std::time_t>(unix_seconds), 0};
     const struct timespec omit = {0, UTIME_OMIT};

@@ -33,7 +33,8 @@ OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& li
 // reported per path ("Could not set %s as the owner of %s, error %d." and
 // the reason) and the rest go on. Then every path's catalogue record is read
 // again from disk.
-ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionList& list, std::string_view account);
+ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionList& list,
+                                  std::string_view account);
 
 // The times shown by the time dialog: those of the first file that can be
 // read (folders are passed over), each replaced by its "(Multiple ...)"
@@ -59,8 +60,8 @@ struct TimeChoice {
 // Sets the chosen times of every file of the selection (folders are passed
 // over; failures are silent), then reads every path's times back into the
 // catalogue.
-ActionOutcome SetTimesOfSelection(FileActionContext& context, const SelectionList& list, std::int64_t unix_seconds,
-                                  TimeChoice choice);
+ActionOutcome SetTimesOfSelection(FileActionContext& context, const SelectionList& list,
+                                  std::int64_t unix_seconds, TimeChoice choice);
 
 // The dialog's 12-hour clock: an hour of 12 or more is PM and above 12 loses
 // 12 (noon is 12 PM, midnight 0 without PM); back, PM adds 12 below 12 and 12

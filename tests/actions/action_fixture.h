@@ -50,14 +50,15 @@ struct FileFacts {
 
 inline std::ostream& operator<<(std::ostream& out, const FolderFacts& f) {
     out.precision(17);
-    return out << "{size " << f.size << " blocks " << f.blocks << " files " << f.files << " folders " << f.folders
-               << " level " << f.level << " attr " << f.attributes << " owner " << f.owner << " modify "
-               << f.modify.value_or(-1) << "}";
+    return out << "{size " << f.size << " blocks " << f.blocks << " files " << f.files << " folders "
+               << f.folders << " level " << f.level << " attr " << f.attributes << " owner " << f.owner
+               << " modify " << f.modify.value_or(-1) << "}";
 }
 inline std::ostream& operator<<(std::ostream& out, const FileFacts& f) {
     out.precision(17);
-    return out << "{size " << f.size << " compressed " << f.compressed << " attr " << f.attributes << " owner "
-               << f.owner << " type " << f.type.value_or("(null)") << " modify " << f.modify.value_or(-1) << "}";
+    return out << "{size " << f.size << " compressed " << f.compressed << " attr " << f.attributes
+               << " owner " << f.owner << " type " << f.type.value_or("(null)") << " modify "
+               << f.modify.value_or(-1) << "}";
 }
 
 struct CatalogueByPath {
@@ -82,9 +83,10 @@ inline CatalogueByPath ReadCatalogueByPath(sqlite3* db) {
     std::map<std::int64_t, Row> rows;
     std::map<std::int64_t, FolderFacts> facts;
     SqlStatement folders;
-    EXPECT_TRUE(folders.Prepare(db,
-                                "SELECT \"Folder ID\", \"Parent ID\", \"Name\", \"Size\", \"Blocks\", \"Files\", "
-                                "\"Folders\", \"Level\", \"Attributes\", \"Owner\", \"Modify Date\" FROM \"Folder\""));
+    EXPECT_TRUE(folders.Prepare(
+        db,
+        "SELECT \"Folder ID\", \"Parent ID\", \"Name\", \"Size\", \"Blocks\", \"Files\", "
+        "\"Folders\", \"Level\", \"Attributes\", \"Owner\", \"Modify Date\" FROM \"Folder\""));
     while (folders.Step() == SQLITE_ROW) {
         const std::int64_t id = folders.ColumnInt(0);
         rows[id] = Row{folders.ColumnInt(1), std::string(folders.ColumnText(2))};
@@ -125,14 +127,15 @@ inline CatalogueByPath ReadCatalogueByPath(sqlite3* db) {
             }
         }
         if (below != f.folders) {
-            result.numbering_faults.push_back(path_of(id) + " counts " + std::to_string(f.folders) + " folders, has " +
-                                              std::to_string(below));
+            result.numbering_faults.push_back(path_of(id) + " counts " + std::to_string(f.folders) +
+                                              " folders, has " + std::to_string(below));
         }
     }
     SqlStatement files;
-    EXPECT_TRUE(files.Prepare(db,
-                              "SELECT \"Parent ID\", \"Name\", \"Size\", \"Compressed\", \"Attributes\", \"Owner\", "
-                              "\"Type\", \"Modify Date\", \"Create Date\" FROM \"File\""));
+    EXPECT_TRUE(
+        files.Prepare(db,
+                      "SELECT \"Parent ID\", \"Name\", \"Size\", \"Compressed\", \"Attributes\", \"Owner\", "
+                      "\"Type\", \"Modify Date\", \"Create Date\" FROM \"File\""));
     while (files.Step() == SQLITE_ROW) {
         FileFacts f;
         f.size = files.ColumnDouble(2);
@@ -145,8 +148,9 @@ inline CatalogueByPath ReadCatalogueByPath(sqlite3* db) {
         f.modify = OptionalDouble(files, 7);
         f.create = OptionalDouble(files, 8);
         const std::int64_t parent = files.ColumnInt(0);
-        const std::string key = (rows.count(parent) != 0 ? path_of(parent) : "<no folder " + std::to_string(parent) + ">") +
-                                "/" + std::string(files.ColumnText(1));
+        const std::string key =
+            (rows.count(parent) != 0 ? path_of(parent) : "<no folder " + std::to_string(parent) + ">") + "/" +
+            std::string(files.ColumnText(1));
         result.files[key] = f;
     }
     return result;
@@ -244,7 +248,8 @@ class FileActionTest : public ::testing::Test {
         selection.result_path = folder.empty() ? root_ : At(folder);
         for (const std::string& name : names) {
             const std::string path = selection.result_path + "/" + name;
-            selection.rows.push_back(ResultSelectionRow{name, "", IsFolder(path) ? tree_.FolderIdOfPath(path) : 0});
+            selection.rows.push_back(
+                ResultSelectionRow{name, "", IsFolder(path) ? tree_.FolderIdOfPath(path) : 0});
         }
         SelectionList list;
         EXPECT_TRUE(BuildSelectionList(selection, {}, catalogue_, tree_, ui_, list));

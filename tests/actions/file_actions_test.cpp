@@ -39,8 +39,12 @@ TEST_F(FileActionTest, TheSelectionRefusesFtpAndKeepsTheFirstVolumeWhenAsked) {
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Stop);
 
     // Rows over two drives: the first row's drive wins; FTP rows are dropped with a plain box.
-    ResultSelection mixed{root_, true, {{"report.doc", "C:\\data", 0}, {"b", "D:\\archive", 0},
-                                        {"c", "c:\\other", 0}, {"f", "ftp:host/x", 0}}};
+    ResultSelection mixed{root_,
+                          true,
+                          {{"report.doc", "C:\\data", 0},
+                           {"b", "D:\\archive", 0},
+                           {"c", "c:\\other", 0},
+                           {"f", "ftp:host/x", 0}}};
     EXPECT_TRUE(BuildSelectionList(mixed, {true, false}, catalogue_, tree_, ui_, list));
     EXPECT_EQ(list.paths, (std::vector<std::string>{"C:\\data\\report.doc", "c:\\other\\c"}));
     EXPECT_TRUE(list.held_ftp);
@@ -79,7 +83,8 @@ TEST_F(FileActionTest, CutThenPasteMovesFilesAndFoldersAndTheCatalogueFollows) {
     MakeFile("b/g", 50);
     MakeFile("c/h", 60);
     Scan();
-    const ActionOutcome outcome = PasteFiles(context_, Clip({At("a/f1"), At("a/sub")}, true), At("c"), nullptr);
+    const ActionOutcome outcome =
+        PasteFiles(context_, Clip({At("a/f1"), At("a/sub")}, true), At("c"), nullptr);
     EXPECT_EQ(outcome.done, 2u);
     EXPECT_FALSE(Exists(At("a/sub")));
     EXPECT_TRUE(Exists(At("c/sub/deeper/s2")));
@@ -101,8 +106,9 @@ TEST_F(FileActionTest, ANameInUseIsAskedAboutAndEachAnswerIsKept) {
     ui_.conflict_answers = {{NameConflictAnswer::Replace, false},
                             {NameConflictAnswer::KeepBoth, false},
                             {NameConflictAnswer::Skip, false}};
-    const ActionOutcome outcome = PasteFiles(
-        context_, Clip({At("src/same.txt"), At("src/other.txt"), At("src/third.txt")}, true), At("dest"), nullptr);
+    const ActionOutcome outcome =
+        PasteFiles(context_, Clip({At("src/same.txt"), At("src/other.txt"), At("src/third.txt")}, true),
+                   At("dest"), nullptr);
     EXPECT_EQ(ui_.conflicts.size(), 3u);
     EXPECT_EQ(outcome.done, 2u);
     EXPECT_EQ(outcome.skipped, 1u);
@@ -135,7 +141,8 @@ TEST_F(FileActionTest, APartlyFailedPasteLeavesTheCatalogueAsTheDiskIs) {
     MakeFile("dest/x", 1);
     Scan();
     ASSERT_EQ(::unlink(At("src/gone").c_str()), 0);  // vanished after the scan
-    const ActionOutcome outcome = PasteFiles(context_, Clip({At("src/gone"), At("src/ok")}, true), At("dest"), nullptr);
+    const ActionOutcome outcome =
+        PasteFiles(context_, Clip({At("src/gone"), At("src/ok")}, true), At("dest"), nullptr);
     EXPECT_EQ(outcome.done, 1u);
     EXPECT_EQ(outcome.failed, 1u);
     EXPECT_FALSE(outcome.first_error.empty());
@@ -158,7 +165,8 @@ TEST_F(FileActionTest, PasteShortcutMakesLinksAndACutClipboardMovesInstead) {
     EXPECT_EQ(LinkText(At("dest/plain.lnk")), At("src/plain"));
     ExpectMatchesFreshScan();
 
-    const ActionOutcome moved = PasteShortcuts(context_, Clip({At("src/report.doc")}, true), At("dest"), nullptr);
+    const ActionOutcome moved =
+        PasteShortcuts(context_, Clip({At("src/report.doc")}, true), At("dest"), nullptr);
     EXPECT_EQ(moved.done, 1u);
     EXPECT_TRUE(Exists(At("dest/report.doc")));
     EXPECT_FALSE(Exists(At("src/report.doc")));
@@ -185,7 +193,8 @@ TEST_F(FileActionTest, DeleteSendsFilesAndFoldersToTheTrashAndTheCatalogueFollow
     EXPECT_TRUE(IsFolder(base_ + "/data/Trash/files/doomed"));
     ExpectMatchesFreshScan();
 
-    const ActionOutcome files = DeleteSelection(context_, Select("loose", {"-rf", "new\nline", "star*?"}), nullptr);
+    const ActionOutcome files =
+        DeleteSelection(context_, Select("loose", {"-rf", "new\nline", "star*?"}), nullptr);
     EXPECT_EQ(files.done, 3u);
     EXPECT_EQ(NamesIn(At("loose")), (std::vector<std::string>{"star1"}));
     ExpectMatchesFreshScan();
@@ -238,7 +247,8 @@ TEST_F(FileActionTest, LinkMovesTheFileAndLeavesAShortcutAtItsOldPlace) {
     MakeFile("data/notes", 10);
     MakeFolder("archive");
     Scan();
-    const ActionOutcome outcome = LinkSelection(context_, Select("data", {"report.doc", "notes"}), At("archive"), nullptr);
+    const ActionOutcome outcome =
+        LinkSelection(context_, Select("data", {"report.doc", "notes"}), At("archive"), nullptr);
     EXPECT_EQ(outcome.done, 2u);
     EXPECT_TRUE(Exists(At("archive/report.doc")));
     EXPECT_FALSE(Exists(At("data/report.doc")));
