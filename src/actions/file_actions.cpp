@@ -17,6 +17,7 @@
 #include "app/text_helpers.h"
 #include "catalogue/volume_fetch.h"
 #include "platform/mount_table.h"
+#include "scan/ftp/ftp_download.h"
 
 namespace korvane {
 namespace {
@@ -186,6 +187,26 @@ std::string ShortcutBaseOf(const std::string& path) {
         return path;
     }
     return path.substr(0, dot);
+}
+
+bool FilesToCopy(FileActionContext& context, const SelectionList& list, ProgressWindow* progress,
+                 ClipboardFiles& files) {
+    files = ClipboardFiles{};
+    if (!list.held_ftp) {
+        files.paths = list.paths;
+        return !files.paths.empty();
+    }
+    FtpDownloadTarget target{context.catalogue, context.ui, context.event_log_path, {}, {}};
+    const std::vector<int> skip(list.folder_ids.begin(), list.folder_ids.end());
+    FtpDownloadResult result;
+    if (!FtpDownload(target, list.paths, skip, progress, result)) {
+        return false;
+    }
+    for (const FtpFetchedFile& file : result.files) {
+        files.paths.push_back(file.local_path);
+    }
+    files.cut = true;
+    return !files.paths.empty();
 }
 
 ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files, const std::string& folder,

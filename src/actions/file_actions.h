@@ -15,12 +15,14 @@
 #include <string_view>
 #include <vector>
 
+#include "actions/catalogue_sync.h"
 #include "actions/clipboard_files.h"
 #include "actions/selection_list.h"
 #include "app/user_interface.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_tree.h"
 #include "catalogue/scan_records.h"
+#include "owners/account_tree.h"
 #include "owners/owner_resolver.h"
 
 namespace korvane {
@@ -42,6 +44,8 @@ struct NetWareRoutes {
         set_compression;
     std::function<int(const VolumeScanRecord& volume, const std::string& path, std::string_view account)>
         set_owner;
+    // Fills the owner chooser's tree with the volume's accounts; their number.
+    std::function<int(const VolumeScanRecord& volume, AccountTree& tree)> list_accounts;
 };
 
 struct FileActionContext {
@@ -51,6 +55,7 @@ struct FileActionContext {
     UserInterface& ui;
     OwnerResolver& owners;
     NetWareRoutes netware;
+    std::string event_log_path;  // where unattended FTP failures are written
 };
 
 struct ActionOutcome {
@@ -63,6 +68,13 @@ struct ActionOutcome {
     std::string first_error;
     std::vector<std::string> placed;  // where the entries acted on now are
 };
+
+// What Copy puts on the clipboard for a selection: its paths to copy, or,
+// when it holds FTP rows, local copies of those files fetched first (folders
+// left out), to be moved from where they were fetched. False when nothing
+// could be fetched: nothing is to be copied then.
+bool FilesToCopy(FileActionContext& context, const SelectionList& list, ProgressWindow* progress,
+                 ClipboardFiles& files);
 
 // Copies the clipboard's files into the folder, or moves them when they were
 // cut. One operation for the whole list with the progress window (which may

@@ -4,12 +4,14 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 
 #include "actions/catalogue_sync.h"
 #include "app/text_helpers.h"
 #include "catalogue/volume_fetch.h"
+#include "owners/local_users.h"
 #include "platform/directory_reader.h"
 #include "platform/mount_table.h"
 
@@ -68,6 +70,32 @@ OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& li
     summary.file_text = on_volume == 1 ? list.paths.front() : std::string(kMultipleFiles);
     summary.owner_text = differ ? std::string(kMultipleOwners) : first;
     return summary;
+}
+
+std::string NoAccountsReport(const VolumeScanRecord& volume) {
+    const char* type_name = volume.volume_type == 10   ? "NetWare"
+                            : volume.volume_type == 11 ? "NetWare Directory Services"
+                            : volume.volume_type == 2  ? "FTP"
+                                                       : "Local or Network";
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "%08X", static_cast<unsigned>(volume.flags));
+    return "** Error retrieving list of Owners and Groups **\n\tType:\t" + std::to_string(volume.volume_type) + "-" +
+           type_name + "\n\tVolume:\t" + volume.name + "\n\tRoot:\t" + volume.root + "\n\tOwner:\t" + volume.owner +
+           "\n\tFSName:\t" + volume.format + "\n\tFlags:\t" + flags + "\n";
+}
+
+bool ListVolumeAccounts(const NetWareRoutes& netware, const VolumeScanRecord& volume, AccountTree& tree,
+                        UserInterface& ui, int& count) {
+    count = 0;
+    if (volume.volume_type == 10 || volume.volume_type == 11) {
+        count = netware.list_accounts ? netware.list_accounts(volume, tree) : 0;
+        return true;
+    }
+    if (volume.volume_type != 1 && volume.volume_type != 0) {
+        return false;
+    }
+    count = ListLocalUsers(volume.owner, tree, ui);
+    return true;
 }
 
 ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionList& list,

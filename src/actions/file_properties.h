@@ -29,6 +29,15 @@ struct OwnerSummary {
 };
 OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& list);
 
+// The report shown when a volume lists no account.
+std::string NoAccountsReport(const VolumeScanRecord& volume);
+
+// Fills the tree for the volume: local and network volumes (and paths of no
+// catalogued volume) list this machine's accounts, NetWare volumes go to the
+// NetWare layer; false for any other type.
+bool ListVolumeAccounts(const NetWareRoutes& netware, const VolumeScanRecord& volume, AccountTree& tree,
+                        UserInterface& ui, int& count);
+
 // Gives every path of the first path's volume to the account; a failure is
 // reported per path ("Could not set %s as the owner of %s, error %d." and
 // the reason) and the rest go on. Then every path's catalogue record is read
