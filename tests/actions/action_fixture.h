@@ -265,7 +265,7 @@ class FileActionTest : public ::testing::Test {
     FolderTree tree_;
     IdCounters counters_;
     OwnerResolver owners_;
-    FileActionContext context_{catalogue_, tree_, counters_, ui_, owners_, {}};
+    FileActionContext context_{catalogue_, tree_, counters_, ui_, owners_, {}, ""};
     int fresh_scans_ = 0;
 };
 

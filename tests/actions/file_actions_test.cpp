@@ -124,7 +124,7 @@ TEST_F(FileActionTest, ANameInUseIsAskedAboutAndEachAnswerIsKept) {
     ui_.conflict_answers = {{NameConflictAnswer::Cancel, false}};
     EXPECT_TRUE(PasteFiles(context_, Clip({At("src/third.txt")}, false), At("dest"), nullptr).cancelled);
     SilentUserInterface silent;
-    FileActionContext unattended{catalogue_, tree_, counters_, silent, owners_, {}};
+    FileActionContext unattended{catalogue_, tree_, counters_, silent, owners_, {}, ""};
     EXPECT_EQ(PasteFiles(unattended, Clip({At("src/third.txt")}, false), At("dest"), nullptr).skipped, 1u);
     EXPECT_EQ(ReadFileBytes(At("dest/third.txt")), std::string(97, 'o'));
     // A copy onto itself keeps both without asking.
