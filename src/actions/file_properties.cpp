@@ -79,9 +79,10 @@ std::string NoAccountsReport(const VolumeScanRecord& volume) {
                                                        : "Local or Network";
     char flags[16];
     std::snprintf(flags, sizeof flags, "%08X", static_cast<unsigned>(volume.flags));
-    return "** Error retrieving list of Owners and Groups **\n\tType:\t" + std::to_string(volume.volume_type) + "-" +
-           type_name + "\n\tVolume:\t" + volume.name + "\n\tRoot:\t" + volume.root + "\n\tOwner:\t" + volume.owner +
-           "\n\tFSName:\t" + volume.format + "\n\tFlags:\t" + flags + "\n";
+    return "** Error retrieving list of Owners and Groups **\n\tType:\t" +
+           std::to_string(volume.volume_type) + "-" + type_name + "\n\tVolume:\t" + volume.name +
+           "\n\tRoot:\t" + volume.root + "\n\tOwner:\t" + volume.owner + "\n\tFSName:\t" + volume.format +
+           "\n\tFlags:\t" + flags + "\n";
 }
 
 bool ListVolumeAccounts(const NetWareRoutes& netware, const VolumeScanRecord& volume, AccountTree& tree,

@@ -8,7 +8,8 @@ namespace korvane {
 QMimeData* MimeDataOfFiles(const ClipboardFiles& files) {
     auto* data = new QMimeData;
     for (const auto& [mime, bytes] : EncodeClipboardFiles(files)) {
-        data->setData(QString::fromStdString(mime), QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+        data->setData(QString::fromStdString(mime),
+                      QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
     }
     return data;
 }

@@ -14,7 +14,8 @@ namespace korvane {
 class NameConflictDialog : public QDialog {
     Q_OBJECT
   public:
-    NameConflictDialog(QWidget* parent, std::string_view source, std::string_view target, bool target_is_folder);
+    NameConflictDialog(QWidget* parent, std::string_view source, std::string_view target,
+                       bool target_is_folder);
     NameConflictReply reply() const { return reply_; }
 
   private:

@@ -33,20 +33,23 @@ struct CommandText {
 };
 
 constexpr CommandText kCommands[] = {
-    {ResultCommand::kCut, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut", QKeySequence::Cut},
+    {ResultCommand::kCut, "Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut",
+     QKeySequence::Cut},
     {ResultCommand::kCopy, "&Copy\tCtrl+C", "Copy the selection and put it on the Clipboard\nCopy",
      QKeySequence::Copy},
     {ResultCommand::kPaste, "&Paste\tCtrl+V", "Insert Clipboard contents\nPaste", QKeySequence::Paste},
-    {ResultCommand::kPasteShortcut, "Paste &Shortcut", "Insert shortcuts to the Clipboard's files\nPaste Shortcut",
-     QKeySequence::UnknownKey},
+    {ResultCommand::kPasteShortcut, "Paste &Shortcut",
+     "Insert shortcuts to the Clipboard's files\nPaste Shortcut", QKeySequence::UnknownKey},
     {ResultCommand::kDelete, "&Delete...", "Delete Files or Folders\nDelete", QKeySequence::UnknownKey},
     {ResultCommand::kRename, "&Rename...", "Rename Files or Folders\nRename", QKeySequence::UnknownKey},
     {ResultCommand::kCompress, "&Compress", "Compress Files or Folders\nCompress", QKeySequence::UnknownKey},
-    {ResultCommand::kUncompress, "U&ncompress", "Uncompress Files or Folders\nUncompress", QKeySequence::UnknownKey},
-    {ResultCommand::kLink, "&Link...", "Move files and leave shortcuts behind\nLink", QKeySequence::UnknownKey},
-    {ResultCommand::kNewFolder, "&New Folder", "Create a new folder\nNew Folder", QKeySequence::UnknownKey},
-    {ResultCommand::kLaunchExplorer, "&Launch Explorer", "Show the folder in the file manager\nLaunch Explorer",
+    {ResultCommand::kUncompress, "U&ncompress", "Uncompress Files or Folders\nUncompress",
      QKeySequence::UnknownKey},
+    {ResultCommand::kLink, "&Link...", "Move files and leave shortcuts behind\nLink",
+     QKeySequence::UnknownKey},
+    {ResultCommand::kNewFolder, "&New Folder", "Create a new folder\nNew Folder", QKeySequence::UnknownKey},
+    {ResultCommand::kLaunchExplorer, "&Launch Explorer",
+     "Show the folder in the file manager\nLaunch Explorer", QKeySequence::UnknownKey},
     {ResultCommand::kSetFileTime, "Set File &Time...", "Changes file time stamps.\nSet File Time",
      QKeySequence::UnknownKey},
     {ResultCommand::kSetFileOwner, "Set File O&wner...", "Changes file ownership.\nSet File Owner",
@@ -166,7 +169,8 @@ void ResultActions::Run(ResultCommand command) {
 }
 
 bool ResultActions::BuildList(SelectionOptions options, SelectionList& list) {
-    return BuildSelectionList(window_.Selection(), options, context_.catalogue, context_.tree, context_.ui, list);
+    return BuildSelectionList(window_.Selection(), options, context_.catalogue, context_.tree, context_.ui,
+                              list);
 }
 
 void ResultActions::ReportFailures(const ActionOutcome& outcome) {
@@ -184,7 +188,7 @@ void ResultActions::AfterChange(const ActionOutcome& outcome, bool rerun) {
     ReportFailures(outcome);
     if (outcome.hints != 0) {
         window_.NotifyOtherViews(outcome.hints & kHintFolderNameChanged ? kHintFolderNameChanged
-                                                                          : kHintContentsChanged);
+                                                                        : kHintContentsChanged);
     }
     if (rerun) {
         window_.RerunResult();
@@ -231,8 +235,9 @@ void ResultActions::Paste(bool shortcuts) {
         return;
     }
     ScopedProgress progress(context_.ui);
-    const ActionOutcome outcome = shortcuts ? PasteShortcuts(context_, files, selection.result_path, progress.get())
-                                            : PasteFiles(context_, files, selection.result_path, progress.get());
+    const ActionOutcome outcome = shortcuts
+                                      ? PasteShortcuts(context_, files, selection.result_path, progress.get())
+                                      : PasteFiles(context_, files, selection.result_path, progress.get());
     // What was cut is on the clipboard no more once it moved.
     if (files.cut && outcome.done > 0) {
         clipboard_->clear();
@@ -353,8 +358,8 @@ bool ShowFolderInFileManager(const std::string& folder) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     constexpr const char* kService = "org.freedesktop.FileManager1";
     if (bus.isConnected() && bus.interface() != nullptr && bus.interface()->isServiceRegistered(kService)) {
-        QDBusMessage call = QDBusMessage::createMethodCall(kService, "/org/freedesktop/FileManager1", kService,
-                                                           "ShowItems");
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kService, "/org/freedesktop/FileManager1", kService, "ShowItems");
         call << QStringList{url.toString(QUrl::FullyEncoded)} << QString();
         if (bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage) {
             return true;

@@ -19,7 +19,8 @@ QString Text(const std::string& bytes) {
     return QString::fromStdString(DisplayText(bytes));
 }
 
-void AddItems(const AccountTree& accounts, AccountTree::ItemId id, QTreeWidgetItem* parent, QTreeWidget* tree) {
+void AddItems(const AccountTree& accounts, AccountTree::ItemId id, QTreeWidgetItem* parent,
+              QTreeWidget* tree) {
     const AccountTree::Item& item = accounts.item(id);
     if (item.deleted) {
         return;
@@ -28,7 +29,8 @@ void AddItems(const AccountTree& accounts, AccountTree::ItemId id, QTreeWidgetIt
     widget_item->setText(0, Text(item.text));
     widget_item->setData(0, kValueRole, item.value);
     // The account's own bytes, for the change itself.
-    widget_item->setData(0, Qt::UserRole, QByteArray(item.text.data(), static_cast<qsizetype>(item.text.size())));
+    widget_item->setData(0, Qt::UserRole,
+                         QByteArray(item.text.data(), static_cast<qsizetype>(item.text.size())));
     for (const AccountTree::ItemId child : item.children) {
         AddItems(accounts, child, widget_item, tree);
     }

@@ -18,7 +18,8 @@ namespace korvane {
 class SetOwnerDialog : public QDialog {
     Q_OBJECT
   public:
-    SetOwnerDialog(QWidget* parent, const OwnerSummary& summary, const AccountTree& accounts, bool holds_folder);
+    SetOwnerDialog(QWidget* parent, const OwnerSummary& summary, const AccountTree& accounts,
+                   bool holds_folder);
     // The account chosen when the dialog was accepted.
     std::string ChosenAccount() const { return chosen_; }
     // Shows the owner the files now have.

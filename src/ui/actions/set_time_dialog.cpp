@@ -28,7 +28,8 @@ class PaddedSpin : public QSpinBox {
 
 }  // namespace
 
-SetTimeDialog::SetTimeDialog(QWidget* parent, const TimeSummary& summary, const QDateTime& now) : QDialog(parent) {
+SetTimeDialog::SetTimeDialog(QWidget* parent, const TimeSummary& summary, const QDateTime& now)
+    : QDialog(parent) {
     setWindowTitle(tr("Set File Time"));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -96,8 +97,8 @@ SetTimeDialog::SetTimeDialog(QWidget* parent, const TimeSummary& summary, const 
 
 std::int64_t SetTimeDialog::ChosenTime() const {
     const QDate date = calendar_->selectedDate();
-    return LocalTimeToUnix(date.year(), date.month(), date.day(), From12Hour(hour_->value(), pm_->isChecked()),
-                           minute_->value());
+    return LocalTimeToUnix(date.year(), date.month(), date.day(),
+                           From12Hour(hour_->value(), pm_->isChecked()), minute_->value());
 }
 
 TimeChoice SetTimeDialog::Choice() const {

@@ -141,7 +141,8 @@ TEST_F(ResultActionsTest, WhatKorvaneCutsAFileManagerReadsAndWhatItCopiesKorvane
 
     // A file manager copies: the way its desktop family writes it.
     auto* theirs = new QMimeData;
-    theirs->setUrls({QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(b))});
+    theirs->setUrls(
+        {QUrl::fromLocalFile(QString::fromStdString(a)), QUrl::fromLocalFile(QString::fromStdString(b))});
     theirs->setData("application/x-kde-cutselection", "0");
     QApplication::clipboard()->setMimeData(theirs);
     Show("dest", {});
@@ -185,8 +186,8 @@ TEST_F(ResultActionsTest, DeleteNewFolderAndLinkRunAndRefreshTheResult) {
     EXPECT_EQ(ui_.messages.size(), 1u);  // the delete's question, nothing else
     ExpectMatchesFreshScan();
 
-    EXPECT_TRUE(actions_->FinishRename(ResultSelectionRow{"New Folder", "", tree_.FolderIdOfPath(At("d/New Folder"))},
-                                       "Reports"));
+    EXPECT_TRUE(actions_->FinishRename(
+        ResultSelectionRow{"New Folder", "", tree_.FolderIdOfPath(At("d/New Folder"))}, "Reports"));
     EXPECT_TRUE(IsFolder(At("d/Reports")));
     EXPECT_EQ(window_.hints.back(), kHintFolderNameChanged);
     ExpectMatchesFreshScan();
