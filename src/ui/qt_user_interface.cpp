@@ -362,7 +362,7 @@ bool QtUserInterface::ChooseFolder(std::string_view title, std::string& folder) 
 }
 
 NameConflictReply QtUserInterface::AskNameConflict(std::string_view source, std::string_view target,
-                                                  bool target_is_folder) {
+                                                   bool target_is_folder) {
     return AskNameConflictInWindow(MessageParent(main_window_), source, target, target_is_folder);
 }
 
