@@ -160,7 +160,19 @@ std::uint64_t CatalogueSync::BlocksOf(const FolderNode* folder, std::uint64_t al
     return cluster == 0 ? 0 : (allocated + cluster - 1) / cluster;
 }
 
+void CatalogueSync::CountInVolume(const FolderNode* folder, std::int64_t files, std::int64_t folders) {
+    while (folder->parent != nullptr && folder->parent != tree_.root()) {
+        folder = folder->parent;
+    }
+    auto& counts = volume_counts_[folder->folder_id];
+    counts.first += files;
+    counts.second += folders;
+}
+
 void CatalogueSync::AddToTotals(FolderNode* folder, double size, std::int64_t files, double blocks) {
+    if (files != 0) {
+        CountInVolume(folder, files, 0);
+    }
     TotalsChange& own = totals_[folder->folder_id];
     own.size += size;
     own.files += files;
@@ -175,6 +187,18 @@ void CatalogueSync::AddToTotals(FolderNode* folder, double size, std::int64_t fi
 }
 
 bool CatalogueSync::FlushTotals() {
+    bool volumes_ok = true;
+    for (const auto& [root_id, counts] : volume_counts_) {
+        volumes_ok = Run(catalogue_.handle(),
+                         "UPDATE \"Volume\" SET \"Files\" = COALESCE(\"Files\", 0) + ?, \"Folders\" = "
+                         "COALESCE(\"Folders\", 0) + ? WHERE \"Folder ID\" = ?",
+                         {counts.first, counts.second, root_id}) &&
+                     volumes_ok;
+    }
+    volume_counts_.clear();
+    if (!volumes_ok) {
+        return Fail();
+    }
     if (totals_.empty()) {
         return true;
     }
@@ -313,6 +337,7 @@ bool CatalogueSync::FolderArrived(FolderNode* parent, const std::string& path) {
         return inserted ? true : Fail();
     }
     hints_ |= kHintContentsChanged;
+    CountInVolume(node, 0, 1 + node->folders);
     return WriteFilesBelow(node, path);
 }
 
@@ -337,6 +362,7 @@ bool CatalogueSync::FolderLeft(FolderNode* node) {
             files = statement.ColumnInt(1);
         }
     }
+    CountInVolume(node, -files, -n);
     for (FolderNode* above = node->parent; above != nullptr && above != tree_.root(); above = above->parent) {
         TotalsChange& change = totals_[above->folder_id];
         change.size -= size;

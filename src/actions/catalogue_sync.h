@@ -75,6 +75,7 @@ class CatalogueSync {
     FolderFiles& FilesOf(std::int32_t folder_id);
     std::uint64_t BlocksOf(const FolderNode* folder, std::uint64_t allocated);
     void AddToTotals(FolderNode* folder, double size, std::int64_t files, double blocks);
+    void CountInVolume(const FolderNode* folder, std::int64_t files, std::int64_t folders);
     bool RecordFile(FolderNode* folder, const std::string& folder_path, FolderScanRecord& record);
     bool ForgetFile(FolderNode* folder, const std::string& name);
     bool FolderArrived(FolderNode* parent, const std::string& path);
@@ -98,6 +99,8 @@ class CatalogueSync {
     std::unordered_map<std::int32_t, FolderFiles> files_;
     std::set<std::string> touched_;
     std::map<std::int32_t, TotalsChange> totals_;
+    // Files and folders each volume gains or loses, by its root folder.
+    std::map<std::int32_t, std::pair<std::int64_t, std::int64_t>> volume_counts_;
     std::unordered_map<const FolderNode*, std::uint32_t> cluster_sizes_;  // by volume root node
     DayNumberCache dates_;
 };

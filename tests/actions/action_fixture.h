@@ -65,6 +65,7 @@ struct CatalogueByPath {
     std::map<std::string, FolderFacts> folders;  // path below the volume root
     std::map<std::string, FileFacts> files;
     std::vector<std::string> numbering_faults;
+    std::map<std::string, std::pair<std::int64_t, std::int64_t>> volume_counts;  // Root: Files, Folders
 };
 
 inline std::optional<double> OptionalDouble(SqlStatement& s, int column) {
@@ -216,6 +217,7 @@ class FileActionTest : public ::testing::Test {
         expected.folders[""].modify = actual.folders[""].modify;
         EXPECT_EQ(actual.folders, expected.folders);
         EXPECT_EQ(actual.files, expected.files);
+        EXPECT_EQ(actual.volume_counts, expected.volume_counts);
         EXPECT_TRUE(actual.numbering_faults.empty()) << ::testing::PrintToString(actual.numbering_faults);
         // The tree in memory agrees with the rows: every folder is found by its path under its identifier.
         IdCounters stored;
