@@ -22,6 +22,7 @@
 #include "catalogue/schema.h"
 #include "program/start_program.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

@@ -26,6 +26,7 @@
 #include "ui/actions/name_conflict_dialog.h"
 #include "ui/actions/set_owner_dialog.h"
 #include "ui/actions/set_time_dialog.h"
+#include "test_paths.h"
 
 namespace korvane::testing {
 namespace {

@@ -9,6 +9,7 @@
 #include "result/graph_tree.h"
 #include "ui/result/graph_options_dialog.h"
 #include "ui/result/graph_view.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {
