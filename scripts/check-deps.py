@@ -152,8 +152,8 @@ def owners(paths):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[1])
     parser.add_argument("--packages", help="check this blank-separated list instead of install-deps.sh's")
-    parser.add_argument("cmake_args", nargs="*", help="extra arguments for the configure")
-    args = parser.parse_args()
+    # Every other argument (-DNAME=VALUE) goes to the configure.
+    args, cmake_args = parser.parse_known_args()
 
     install_script = os.path.join(REPO, "scripts", "install-deps.sh")
     packages = args.packages.split() if args.packages else listed_packages(install_script)
@@ -161,7 +161,7 @@ def main():
 
     with tempfile.TemporaryDirectory(prefix="korvane-deps-") as build_dir:
         build_dir = os.path.realpath(build_dir)
-        configure, files = files_read_by_configure(build_dir, args.cmake_args)
+        configure, files = files_read_by_configure(build_dir, cmake_args)
     problems = []
     for path, packs in sorted(owners(files).items()):
         if path in MACHINE_STATE or os.path.realpath(path) in MACHINE_STATE:
