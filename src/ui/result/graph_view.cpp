@@ -86,7 +86,7 @@ bool GraphView::ShowGraph(ResultDocument& document, Catalogue& catalogue, long g
 void GraphView::Clear() {
     series_ = GraphSeries{};
     bar_labels_.clear();
-    setChart(new QChart);  // the view deletes the chart it had
+    ReplaceChart(new QChart);
     setAccessibleDescription(QString());
 }
 
@@ -115,10 +115,22 @@ void GraphView::ShowSeries(const GraphSeries& series, const GraphLook& look) {
             ShowTimeLine(*chart, look);
             break;
     }
-    setChart(chart);
+    ReplaceChart(chart);
     setAccessibleDescription(Text(look.title));
     look_ = look;
     shown_width_ = width();
+}
+
+void GraphView::ReplaceChart(QChart* chart) {
+    // The view lets go of the chart it had without deleting it. Later, not
+    // now: a click on that chart may be what led here (a drill-down reruns
+    // the result and shows its new graph).
+    QChart* previous = QChartView::chart();
+    setChart(chart);
+    if (previous) {
+        QObject::disconnect(previous, nullptr, this, nullptr);
+        previous->deleteLater();
+    }
 }
 
 void GraphView::resizeEvent(QResizeEvent* event) {

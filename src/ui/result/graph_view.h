@@ -64,6 +64,7 @@ class GraphView : public QChartView {
     void ShowTimeLine(QChart& chart, const GraphLook& look);
     void PlaceBarLabels(QChart& chart, QAbstractSeries& bars);
     void OnPointClicked(int point);
+    void ReplaceChart(QChart* chart);
 
     GraphSeries series_;
     GraphLook look_;

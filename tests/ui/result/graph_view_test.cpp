@@ -10,6 +10,7 @@
 #include <QLineSeries>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedBarSeries>
@@ -152,7 +153,10 @@ TEST_F(GraphViewTest, LineAndForecastHoldTheCorePointsTrendAndLabels) {
     }
     EXPECT_EQ(view.chart()->title().toStdString(), "Cumulative Bytes Changed per Month");
     document.title = "Growth of Shared";
+    QPointer<QChart> previous = view.chart();
     ASSERT_TRUE(Show(kDisplayLine));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(previous.isNull()) << "a chart replaced is deleted";
     EXPECT_EQ(view.chart()->title().toStdString(), "Growth of Shared");
 
     // The chart covers the view and follows its size.
