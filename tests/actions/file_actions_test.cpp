@@ -94,6 +94,23 @@ TEST_F(FileActionTest, CutThenPasteMovesFilesAndFoldersAndTheCatalogueFollows) {
     ExpectMatchesFreshScan();
 }
 
+TEST_F(FileActionTest, AMoveToAnotherFileSystemCopiesThenRemovesTheSourceAndItsRows) {
+    OtherDeviceDir other;
+    if (other.path().empty()) {
+        GTEST_SKIP() << "no second writable file system here";
+    }
+    MakeFile("src/-x", 3000);
+    MakeFile("src/bad\xFF\nname", 4000);
+    MakeFile("src/stays", 10);
+    Scan();
+    const ActionOutcome outcome =
+        PasteFiles(context_, Clip({At("src/-x"), At("src/bad\xFF\nname")}, true), other.path(), nullptr);
+    EXPECT_EQ(outcome.done, 2u);
+    EXPECT_EQ(ReadFileBytes(other / "bad\xFF\nname"), std::string(4000, 'k'));
+    EXPECT_EQ(NamesIn(At("src")), (std::vector<std::string>{"stays"}));
+    ExpectMatchesFreshScan();
+}
+
 TEST_F(FileActionTest, ANameInUseIsAskedAboutAndEachAnswerIsKept) {
     MakeFile("src/same.txt", 10, 'n');
     MakeFile("src/other.txt", 20, 'n');

@@ -150,6 +150,10 @@ TEST_F(ResultActionsTest, WhatKorvaneCutsAFileManagerReadsAndWhatItCopiesKorvane
     ASSERT_TRUE(Enabled(ResultCommand::kPaste));
     actions_->Action(ResultCommand::kPaste)->trigger();
     EXPECT_EQ(NamesIn(At("dest")), (std::vector<std::string>{"a.txt", "b c.txt"}));
+    // One progress window for the whole list, run to its end.
+    ASSERT_FALSE(ui_.progress.empty());
+    EXPECT_EQ(ui_.progress.back()->titles, (std::vector<std::string>{"Copying..."}));
+    EXPECT_EQ(ui_.progress.back()->positions.back(), 100);
     EXPECT_TRUE(Exists(a));
     EXPECT_EQ(window_.hints, (std::vector<int>{kHintContentsChanged}));
     EXPECT_EQ(window_.reruns, 0);
