@@ -42,27 +42,53 @@ trap cleanup EXIT
 flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undefined
        -fno-sanitize-recover=all -I "$root/src")
 
+# What the readers of outside text stand on.
+text_sources="src/app/profile_file.cpp src/app/bounded_file.cpp src/app/document_settings.cpp src/app/text_helpers.cpp src/platform/mount_table.cpp src/platform/volumes.cpp src/platform/volume_probe.cpp -lblkid"
+document_sources="$text_sources $(cd "$root" && ls src/catalogue/*.cpp src/query/*.cpp src/result/*.cpp src/schedule/schedule_file.cpp src/schedule/schedule_commands.cpp src/schedule/script_line_head.cpp src/app/formatting.cpp src/app/user_interface.cpp src/app/event_log.cpp src/platform/directory_reader.cpp | tr '\n' ' ') -lsqlite3"
+
 # target name, then the sources it needs besides its own file
 targets=(
   "list_line:src/scan/ftp/ftp_list_parser.cpp"
   "reply_reader:src/scan/ftp/ftp_reply_reader.cpp"
   "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp -lsqlite3"
+  "profile_file:$text_sources"
+  "split_tokens:$text_sources"
+  "script_line:src/schedule/script/script_tokens.cpp"
+  "document_file:$document_sources"
 )
+
+# Each source is compiled once per run (through ccache when there is one, so
+# a later run on the same machine reuses the objects) and shared by every
+# target that needs it.
+launcher=()
+command -v ccache > /dev/null 2>&1 && launcher=(ccache)
+compile_flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined
+               -fno-sanitize-recover=all -I "$root/src")
+object_of() {
+  local source="$1" object
+  object="$out/obj/${source//\//_}.o"
+  if [ ! -f "$object" ]; then
+    mkdir -p "$out/obj"
+    "${launcher[@]}" "$cxx" "${compile_flags[@]}" -c "$root/$source" -o "$object" || return 1
+  fi
+  echo "$object"
+}
 
 passed=0
 for entry in "${targets[@]}"; do
   name="${entry%%:*}"
-  sources=()
-  IFS=' ' read -r -a extra <<< "${entry#*:}"
-  for source in "${extra[@]}"; do
-    case "$source" in
-      -l*) sources+=("$source") ;;
-      *) sources+=("$root/$source") ;;
-    esac
-  done
   binary="$out/${name}_fuzzer"
   echo "fuzz: building $name"
-  if ! "$cxx" "${flags[@]}" "$here/${name}_fuzzer.cpp" "${sources[@]}" -o "$binary"; then
+  inputs=()
+  built=1
+  IFS=' ' read -r -a extra <<< "fuzz/${name}_fuzzer.cpp ${entry#*:}"
+  for source in "${extra[@]}"; do
+    case "$source" in
+      -l*) inputs+=("$source") ;;
+      *) if object=$(object_of "$source"); then inputs+=("$object"); else built=0; fi ;;
+    esac
+  done
+  if [ "$built" = 0 ] || ! "$cxx" "${flags[@]}" "${inputs[@]}" -o "$binary"; then
     echo "fuzz: $name did not build" >&2
     failed=1
     continue

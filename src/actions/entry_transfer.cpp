@@ -311,6 +311,18 @@ bool Transfer::CopyFile(int from_dir, const std::string& name, int to_dir, const
 
     const char* step = "writing";
     code = CopyData(in.get(), out.get());
+    // The copy is complete only when it is as long as the source now is;
+    // a move removes its source on the strength of it.
+    if (code == 0) {
+        struct stat source_now, written;
+        if (::fstat(in.get(), &source_now) != 0 || ::fstat(out.get(), &written) != 0) {
+            code = errno;
+        } else if (written.st_size != source_now.st_size) {
+            code = EIO;
+        }
+        if (code != 0)
+            step = "verifying the size of";
+    }
     if (code == 0 && ::fchmod(out.get(), opened.st_mode & 01777) != 0) {
         code = errno;
         step = "setting the permissions of";
