@@ -2,6 +2,7 @@
 
 #include "program/program_state.h"
 #include "ui/query_frame.h"
+#include "ui/result/graph_pane.h"
 #include "ui/result/result_frame.h"
 #include "ui/schedule_frame.h"
 
@@ -14,6 +15,7 @@ std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
         results.folders = &state->tree;
         results.options = &state->options;
     }
+    results.make_graph_pane = MakeGraphViewPane;
     std::vector<DocumentTemplate> templates;
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
                          [] { return std::make_unique<QueryWindowDocument>(); },

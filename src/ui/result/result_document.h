@@ -40,10 +40,10 @@ class ResultGraphPane {
     virtual ~ResultGraphPane() = default;
     virtual QWidget* Widget() = 0;
     // Builds and shows the graph of the document's answer in its display
-    // mode. False when no graph could be built: the view then shows the
-    // report (the pane has said why where the person needs to know). A line
-    // or forecast graph leaves its text in the document's forecast_text,
-    // which the view puts into the second status pane.
+    // mode. False when no graph could be built: the place stays empty (the
+    // pane has said why where the person needs to know). A line or forecast
+    // graph leaves its text in the document's forecast_text, which the view
+    // puts into the second status pane.
     virtual bool ShowGraph() = 0;
     // Drops the chart (a refresh with no rows).
     virtual void Clear() = 0;

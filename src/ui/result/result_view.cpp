@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "app/text_helpers.h"
+#include "result/graph_series.h"
 #include "ui/result_printer.h"
 
 namespace korvane {
@@ -313,24 +314,25 @@ void CResultView::RefreshResultView() {
         emit ReportFilled(0);
         return;
     }
-    const int mode = result.display_mode;
-    if ((mode == kDisplayPie || mode == kDisplayBar) && data.row_count > document_.GraphItems()) {
-        ShowMessage("Too many items for a good graph, defaulting to report view.", MessageIcon::Exclamation);
-        result.display_mode = kDisplayReport;
-    }
-    // The graphs take the report's place in their modes; without a graph
-    // pane in this build the report stands in for them.
-    if (result.display_mode != kDisplayReport && document_.Context().make_graph_pane) {
+    // A pie or bar of too many rows falls back to the report (with a message).
+    const bool graph =
+        PlanGraph(result, document_.GraphItems(), document_.GetCatalogue().ui()) != GraphPlan::Report;
+    // The graph takes the report's place in its modes; without a graph pane
+    // (a build without the graphs) the report stands in for it.
+    if (graph && document_.Context().make_graph_pane) {
         if (!graph_) {
             graph_ = document_.Context().make_graph_pane(document_, stack_);
             if (graph_)
                 stack_->addWidget(graph_->Widget());
         }
-        if (graph_ && graph_->ShowGraph()) {
+        if (graph_) {
+            // A graph that cannot be drawn leaves the place empty: the pane has said why.
             stack_->setCurrentWidget(graph_->Widget());
             const int shown = result.display_mode;
-            if ((shown == kDisplayLine || shown == kDisplayForecast) && !result.forecast_text.empty())
+            if (graph_->ShowGraph() && (shown == kDisplayLine || shown == kDisplayForecast) &&
+                !result.forecast_text.empty()) {
                 ShowStatus(1, result.forecast_text);
+            }
             return;
         }
     }

@@ -22,6 +22,7 @@
 #include "scan/volume_scanner.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "ui/result/graph_pane.h"
 #include "ui/result/result_frame.h"
 
 namespace korvane::testing {
@@ -100,6 +101,8 @@ class ResultWindowTest : public ::testing::Test {
         context.catalogue = &state_.catalogue;
         context.folders = &state_.tree;
         context.options = &state_.options;
+        if (graph_panes_)
+            context.make_graph_pane = MakeGraphViewPane;
         return context;
     }
 
@@ -145,6 +148,7 @@ class ResultWindowTest : public ::testing::Test {
     std::string tree_;
     RecordingUserInterface ui_;
     ProgramState state_{ui_};
+    bool graph_panes_ = false;  // the windows show graphs in their graph modes
     std::unique_ptr<ResultWindowDocument> document_;
     std::unique_ptr<CResultFrame> frame_;
 };

@@ -6,8 +6,8 @@
 #include <QPrinter>
 
 #include "qt_environment.h"
-#include "test_paths.h"
 #include "result_fixture.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPrinter>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -14,6 +15,7 @@
 #include "qt_environment.h"
 #include "result/result_file.h"
 #include "result_fixture.h"
+#include "ui/result/graph_view.h"
 
 namespace korvane {
 namespace {
@@ -138,6 +140,33 @@ TEST_F(ReportTest, DisplayModesAndTheGraphItemLimit) {
     EXPECT_EQ(ui_.messages[0].text, "Too many items for a good graph, defaulting to report view.");
     EXPECT_EQ(ui_.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(document_->DisplayMode(), kDisplayReport);
+    EXPECT_EQ(Rows().ItemCount(), 8);
+}
+
+TEST_F(ReportTest, GraphModesShowTheGraphInTheReportsPlaceAndPrintIt) {
+    graph_panes_ = true;
+    OpenWindow();
+    document_->SetDisplayMode(kDisplayBar);
+    ASSERT_TRUE(View().ShowsGraph());
+    auto* graph = qobject_cast<GraphView*>(View().GraphPane()->Widget());
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(graph->Series().points, 8);
+    EXPECT_EQ(Status(0), "8 objects (399 days).");
+
+    document_->SetDisplayMode(kDisplayLine);
+    ASSERT_TRUE(View().ShowsGraph());
+    EXPECT_FALSE(document_->Result().forecast_text.empty());
+    EXPECT_EQ(Status(1), document_->Result().forecast_text);
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const std::string pdf = dir_ / "graph.pdf";
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    ASSERT_TRUE(View().PrintDirectly(printer)) << View().PrintError();
+    EXPECT_EQ(testing::ReadFileBytes(pdf).substr(0, 5), "%PDF-");
+
+    document_->SetDisplayMode(kDisplayReport);
+    EXPECT_FALSE(View().ShowsGraph());
     EXPECT_EQ(Rows().ItemCount(), 8);
 }
 
