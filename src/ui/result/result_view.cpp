@@ -485,6 +485,53 @@ std::vector<int> CResultView::SelectedResultRows() const {
     return rows;
 }
 
+ResultSelection CResultView::Selection() const {
+    ResultSelection selection;
+    selection.result_path = document_.Data().path;
+    const ReportRows& rows = model_->Rows();
+    int path_column = -1;
+    int label_column = -1;
+    const int label = ReportLabelColumn(document_.Data());
+    for (int i = 0; i < static_cast<int>(rows.columns().size()); ++i) {
+        if (rows.columns()[i].parent_id)
+            path_column = i;
+        if (rows.columns()[i].source == label)
+            label_column = i;
+    }
+    selection.has_path_column = path_column >= 0;
+    std::vector<int> positions;
+    for (const QModelIndex& index : report_->selectionModel()->selectedRows())
+        positions.push_back(index.row());
+    std::sort(positions.begin(), positions.end());
+    for (int position : positions) {
+        ResultSelectionRow row;
+        if (label_column >= 0)
+            rows.Value(position, label_column).AsText(row.name);
+        if (path_column >= 0)
+            row.folder_path = rows.CellText(position, path_column, document_.Folders());
+        row.folder_id = rows.FolderId(position);
+        selection.rows.push_back(std::move(row));
+    }
+    return selection;
+}
+
+bool CResultView::StartRenameOf(const std::string& name) {
+    const ReportRows& rows = model_->Rows();
+    const int label = ReportLabelColumn(document_.Data());
+    for (int column = 0; column < static_cast<int>(rows.columns().size()); ++column) {
+        if (rows.columns()[column].source != label)
+            continue;
+        for (int position = 0; position < rows.ItemCount(); ++position) {
+            std::string text;
+            if (rows.Value(position, column).AsText(text) && text == name) {
+                report_->setCurrentIndex(model_->index(position, 0));
+                return StartRename();
+            }
+        }
+    }
+    return false;
+}
+
 bool CResultView::PrintDirectly(QPrinter& printer) {
     print_error_.clear();
     if (!document_.HasCatalogue()) {

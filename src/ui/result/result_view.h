@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "actions/selection_list.h"
 #include "result/report_rows.h"
 #include "ui/document_frame.h"
 #include "ui/result/result_document.h"
@@ -130,6 +131,13 @@ class CResultView : public QWidget, public DocumentView {
     // The selected rows as positions in the result's answer (the row numbers
     // the file actions read back), in display order.
     std::vector<int> SelectedResultRows() const;
+    // The selection as the file actions take it: the current folder's path,
+    // whether Path is shown, and each selected row's name, Path text and
+    // folder identifier, in display order.
+    ResultSelection Selection() const;
+    // Starts editing the label of the first row with that name; false when
+    // no row has it or renaming is not offered.
+    bool StartRenameOf(const std::string& name);
     // The command with that identifier (the ResultWindowCommand values), for the
     // menus and for the file actions to connect and enable.
     QAction* Command(int id) const;

@@ -279,6 +279,23 @@ TEST_F(ReportTest, SelectAllContextMenuAndTheDeleteKey) {
     for (int i = 0; i < 8; ++i)
         expected[i] = i;
     EXPECT_EQ(View().SelectedResultRows(), expected);
+    View().Report()->clearSelection();
+    View().Report()->selectionModel()->select(View().Model()->index(PositionOf("old"), 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    View().Report()->selectionModel()->select(View().Model()->index(PositionOf("plan.txt"), 0),
+                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    const ResultSelection selection = View().Selection();
+    EXPECT_EQ(selection.result_path, tree_ + "/docs");
+    EXPECT_TRUE(selection.has_path_column);
+    ASSERT_EQ(selection.rows.size(), 2u);
+    const bool old_first = PositionOf("old") < PositionOf("plan.txt");
+    const ResultSelectionRow& folder = selection.rows[old_first ? 0 : 1];
+    const ResultSelectionRow& file = selection.rows[old_first ? 1 : 0];
+    EXPECT_EQ(folder.name, "old");
+    EXPECT_EQ(folder.folder_id, state_.tree.FolderIdOfPath(tree_ + "/docs/old"));
+    EXPECT_EQ(file.name, "plan.txt");
+    EXPECT_EQ(file.folder_path, tree_ + "/docs/old/deep");
+    EXPECT_EQ(file.folder_id, 0);
 
     QStringList items;
     for (QAction* action : View().ContextMenu()->actions()) {
@@ -317,6 +334,17 @@ TEST_F(ReportTest, RenameStartsOnlyWithTheFileActionsRename) {
     QTest::keyClicks(editor, "small.doc");
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_TRUE(testing::WaitUntil([&] { return renamed == "small.doc"; }));
+
+    // A new folder is renamed by its name once the result shows it.
+    EXPECT_FALSE(View().StartRenameOf("no such file"));
+    ASSERT_TRUE(View().StartRenameOf("Notes.txt"));
+    EXPECT_EQ(View().Report()->currentIndex().row(), PositionOf("Notes.txt"));
+    EXPECT_TRUE(testing::WaitUntil([&] {
+        auto* open = View().Report()->findChild<QLineEdit*>();
+        return open != nullptr && open->isVisible() && open->text() == "Notes.txt";
+    }));
+    // The editor left open commits when the window goes: not into this test's ended frame.
+    View().Model()->SetRenameHandler({});
 }
 
 TEST_F(ReportTest, AResultWithoutRowsSaysSo) {
