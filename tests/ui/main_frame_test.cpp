@@ -257,9 +257,10 @@ TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) 
     // A result without a catalogue has no report to print: the run fails and the log says so.
     const std::string result = MakeFile("Weekly.rst", "[Graph Options]\r\nTitle=Weekly growth\r\n");
     EXPECT_FALSE(frame->PrintRun(result, printer));
-    EXPECT_NE(ReadFileBytes(start.paths.event_log_path)
-                  .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFileBytes(start.paths.event_log_path)
+            .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
+        std::string::npos);
     EXPECT_FALSE(frame->PrintRun(dir / "Missing.rst", printer));
 }
 
