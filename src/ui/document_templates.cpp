@@ -1,5 +1,7 @@
 #include "ui/document_templates.h"
 
+#include "actions/file_actions.h"
+#include "owners/owner_resolver.h"
 #include "program/program_state.h"
 #include "ui/query_frame.h"
 #include "ui/result/graph_pane.h"
@@ -8,12 +10,27 @@
 
 namespace korvane {
 
+namespace {
+
+// What the result windows' file actions work with, for as long as the templates live.
+struct FileActionServices {
+    explicit FileActionServices(ProgramState& state)
+        : context{state.catalogue,           state.tree, state.counters, state.ui, owners, {},
+                  state.paths.event_log_path} {}
+    OwnerResolver owners;
+    FileActionContext context;
+};
+
+}  // namespace
+
 std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
     ResultContext results;
     if (state != nullptr) {
         results.catalogue = &state->catalogue;
         results.folders = &state->tree;
         results.options = &state->options;
+        auto services = std::make_shared<FileActionServices>(*state);
+        results.file_actions = std::shared_ptr<FileActionContext>(services, &services->context);
     }
     results.make_graph_pane = MakeGraphViewPane;
     std::vector<DocumentTemplate> templates;

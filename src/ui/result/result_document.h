@@ -21,6 +21,7 @@ class QWidget;
 
 namespace korvane {
 
+struct FileActionContext;
 struct ProgramOptions;
 class ResultWindowDocument;
 
@@ -62,6 +63,8 @@ struct ResultContext {
     // DisplaySQL for the runs, GraphItems for pie and bar graphs.
     const ProgramOptions* options = nullptr;
     ResultGraphPaneFactory make_graph_pane;
+    // The file actions' services; none leaves the file commands disabled.
+    std::shared_ptr<FileActionContext> file_actions;
 };
 
 class ResultWindowDocument : public WindowDocument {

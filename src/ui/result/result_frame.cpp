@@ -55,9 +55,15 @@ CResultFrame::CResultFrame(ResultWindowDocument& document, QWidget* parent)
             }
         }
     });
+    if (document_.Context().file_actions) {
+        actions_ = std::make_unique<ResultWindowActions>(*document_.Context().file_actions, document_,
+                                                         *report_, *drive_, this);
+    }
     CreateMenus();
     drive_->Rebuild();
 }
+
+CResultFrame::~CResultFrame() = default;
 
 void CResultFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
@@ -70,6 +76,9 @@ void CResultFrame::CreateMenus() {
     file->addSeparator();
     file->addAction(report_->Command(kResultUpOneLevel));
     file->addAction(report_->Command(kResultSelectAll));
+
+    if (actions_)
+        actions_->AddMenus(*bar);
 
     QMenu* view = bar->addMenu(QStringLiteral("&Display"));
     auto* modes = new QActionGroup(this);

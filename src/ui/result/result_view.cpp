@@ -205,8 +205,16 @@ CResultView::CResultView(ResultWindowDocument& document, QWidget* parent)
             OpenRow(first);
     });
     CreateCommands();
-    connect(report_, &QWidget::customContextMenuRequested, this,
-            [this](const QPoint& where) { context_menu_->popup(report_->viewport()->mapToGlobal(where)); });
+    connect(report_, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
+        const QPoint at = report_->viewport()->mapToGlobal(where);
+        if (!menu_provider_) {
+            context_menu_->popup(at);
+            return;
+        }
+        QMenu* menu = menu_provider_(this);
+        menu->setAttribute(Qt::WA_DeleteOnClose);
+        menu->popup(at);
+    });
 }
 
 CResultView::~CResultView() = default;
@@ -274,7 +282,7 @@ QAction* CResultView::Command(int id) const {
 
 void CResultView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete) {
-        QAction* remove = Command(kResultDelete);
+        QAction* remove = delete_command_ != nullptr ? delete_command_ : Command(kResultDelete);
         if (remove->isEnabled())
             remove->trigger();
         event->accept();
@@ -485,33 +493,33 @@ std::vector<int> CResultView::SelectedResultRows() const {
     return rows;
 }
 
-ResultSelection CResultView::Selection() const {
-    ResultSelection selection;
-    selection.result_path = document_.Data().path;
+ResultSelectionRow CResultView::RowAt(int position) const {
+    ResultSelectionRow row;
     const ReportRows& rows = model_->Rows();
-    int path_column = -1;
-    int label_column = -1;
+    if (position < 0 || position >= rows.ItemCount())
+        return row;
     const int label = ReportLabelColumn(document_.Data());
     for (int i = 0; i < static_cast<int>(rows.columns().size()); ++i) {
         if (rows.columns()[i].parent_id)
-            path_column = i;
+            row.folder_path = rows.CellText(position, i, document_.Folders());
         if (rows.columns()[i].source == label)
-            label_column = i;
+            rows.Value(position, i).AsText(row.name);
     }
-    selection.has_path_column = path_column >= 0;
+    row.folder_id = rows.FolderId(position);
+    return row;
+}
+
+ResultSelection CResultView::Selection() const {
+    ResultSelection selection;
+    selection.result_path = document_.Data().path;
+    for (const ReportRows::Column& column : model_->Rows().columns())
+        selection.has_path_column = selection.has_path_column || column.parent_id;
     std::vector<int> positions;
     for (const QModelIndex& index : report_->selectionModel()->selectedRows())
         positions.push_back(index.row());
     std::sort(positions.begin(), positions.end());
-    for (int position : positions) {
-        ResultSelectionRow row;
-        if (label_column >= 0)
-            rows.Value(position, label_column).AsText(row.name);
-        if (path_column >= 0)
-            row.folder_path = rows.CellText(position, path_column, document_.Folders());
-        row.folder_id = rows.FolderId(position);
-        selection.rows.push_back(std::move(row));
-    }
+    for (int position : positions)
+        selection.rows.push_back(RowAt(position));
     return selection;
 }
 

@@ -138,6 +138,15 @@ class CResultView : public QWidget, public DocumentView {
     // Starts editing the label of the first row with that name; false when
     // no row has it or renaming is not offered.
     bool StartRenameOf(const std::string& name);
+    // One row in the file actions' form.
+    ResultSelectionRow RowAt(int position) const;
+    // The file actions' own context menu (made afresh for each showing, the
+    // view deletes it once closed) and Delete command; without them the
+    // view's own menu shows the file commands disabled.
+    void SetContextMenuProvider(std::function<QMenu*(QWidget* parent)> provider) {
+        menu_provider_ = std::move(provider);
+    }
+    void SetDeleteCommand(QAction* command) { delete_command_ = command; }
     // The command with that identifier (the ResultWindowCommand values), for the
     // menus and for the file actions to connect and enable.
     QAction* Command(int id) const;
@@ -167,6 +176,8 @@ class CResultView : public QWidget, public DocumentView {
     QMenu* context_menu_ = nullptr;
     std::map<int, QAction*> commands_;
     std::function<void(int, const std::string&)> status_;
+    std::function<QMenu*(QWidget*)> menu_provider_;
+    QAction* delete_command_ = nullptr;
     std::string print_error_;
     bool sorting_ = false;
 };

@@ -15,6 +15,7 @@
 #include "qt_environment.h"
 #include "result/result_file.h"
 #include "result_fixture.h"
+#include "ui/actions/result_actions.h"
 #include "ui/result/graph_view.h"
 
 namespace korvane {
@@ -345,6 +346,24 @@ TEST_F(ReportTest, RenameStartsOnlyWithTheFileActionsRename) {
     }));
     // The editor left open commits when the window goes: not into this test's ended frame.
     View().Model()->SetRenameHandler({});
+}
+
+TEST_F(ReportTest, TheFileActionsRunOnTheReportsSelection) {
+    file_actions_ = true;
+    OpenWindow();
+    ASSERT_NE(frame_->FileActions(), nullptr);
+    ResultActions& actions = frame_->FileActions()->Actions();
+    View().Report()->selectRow(PositionOf("tiny.doc"));
+    EXPECT_TRUE(actions.Action(ResultCommand::kDelete)->isEnabled());
+    EXPECT_EQ(frame_->FileActions()->Selection().rows.at(0).name, "tiny.doc");
+
+    // The Delete key asks, moves the file to the trash, and the window shows the catalogue without it.
+    ui_.answers = {MessageAnswer::Yes};
+    QTest::keyClick(View().Report(), Qt::Key_Delete);
+    ASSERT_TRUE(testing::WaitUntil([&] { return !std::filesystem::exists(tree_ + "/docs/tiny.doc"); }));
+    EXPECT_EQ(Data().row_count, 7);
+    EXPECT_EQ(PositionOf("tiny.doc"), -1);
+    EXPECT_EQ(Rows().ItemCount(), 7);
 }
 
 TEST_F(ReportTest, AResultWithoutRowsSaysSo) {
