@@ -267,7 +267,7 @@ void CDriveView::SelectQuietly(const QModelIndex& index) {
     own_change_ = was;
 }
 
-void CDriveView::Rebuild() {
+void CDriveView::Rebuild(bool run) {
     own_change_ = true;
     const int volumes =
         model_->Rebuild(document_.HasCatalogue() ? &document_.GetCatalogue() : nullptr, document_.Folders());
@@ -276,10 +276,10 @@ void CDriveView::Rebuild() {
         status_(0, kNoDatabase);
     SelectQuietly(model_->TopIndex());
     own_change_ = false;
-    FollowCurrentFolder();
+    FollowCurrentFolder(run);
 }
 
-void CDriveView::FollowCurrentFolder() {
+void CDriveView::FollowCurrentFolder(bool run) {
     std::vector<std::int32_t> chain;
     for (const FolderNode* node = document_.CurrentFolder(); node != nullptr; node = node->parent)
         chain.push_back(node->folder_id);
@@ -297,7 +297,8 @@ void CDriveView::FollowCurrentFolder() {
     }
     SelectQuietly(reached);
     // The run's refresh comes back to this view while the flag is set, and is not answered.
-    document_.Rerun();
+    if (run)
+        document_.Rerun();
     own_change_ = false;
 }
 

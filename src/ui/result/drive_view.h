@@ -91,9 +91,10 @@ class CDriveView : public QTreeView, public DocumentView {
 
     DriveModel* Model() const { return model_; }
     // Rebuilds from the catalogue's volumes, then follows the current folder.
-    void Rebuild();
+    // Without run the result is not run again (its caller runs it).
+    void Rebuild(bool run = true);
     // Opens the tree down to the current folder, selects it and runs the result.
-    void FollowCurrentFolder();
+    void FollowCurrentFolder(bool run = true);
     bool BusyWithOwnChange() const { return own_change_; }
 
   private:

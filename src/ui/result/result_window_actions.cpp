@@ -75,8 +75,9 @@ void ResultWindowActions::NotifyOtherViews(int hint) {
         // The tree's items read their names from the folder tree as they paint.
         drive_.viewport()->update();
     }
-    if (hint & kHintContentsChanged)
-        drive_.OnUpdate(kHintCatalogueChanged);
+    // The actions run the result themselves afterwards: the tree only follows.
+    if ((hint & kHintContentsChanged) && !drive_.BusyWithOwnChange())
+        drive_.Rebuild(false);
 }
 
 QImage ResultWindowActions::GraphPicture() const {

@@ -359,11 +359,14 @@ TEST_F(ReportTest, TheFileActionsRunOnTheReportsSelection) {
 
     // The Delete key asks, moves the file to the trash, and the window shows the catalogue without it.
     ui_.answers = {MessageAnswer::Yes};
+    const int runs = Runs();
     QTest::keyClick(View().Report(), Qt::Key_Delete);
     ASSERT_TRUE(testing::WaitUntil([&] { return !std::filesystem::exists(tree_ + "/docs/tiny.doc"); }));
     EXPECT_EQ(Data().row_count, 7);
     EXPECT_EQ(PositionOf("tiny.doc"), -1);
     EXPECT_EQ(Rows().ItemCount(), 7);
+    EXPECT_EQ(Runs(), runs + 1);
+    EXPECT_EQ(frame_->DriveView()->currentIndex().data().toString(), "docs");
 }
 
 TEST_F(ReportTest, AResultWithoutRowsSaysSo) {
