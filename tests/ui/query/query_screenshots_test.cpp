@@ -1,0 +1,62 @@
+// Pictures of the query window with criteria and of each criteria dialog,
+// written to the build folder's "screenshots" folder for a person to look at.
+#include <QDir>
+#include <QMdiSubWindow>
+
+#include "query_window_fixture.h"
+#include "ui/query/criteria_windows.h"
+#include "ui/query/query_dialogs.h"
+
+namespace korvane {
+namespace {
+
+using testing::QueryWindowTest;
+using testing::WriteFileBytes;
+
+class QueryScreenshots : public QueryWindowTest {
+  protected:
+    void Save(QWidget& widget, const char* name) {
+        ASSERT_TRUE(QDir().mkpath(folder_));
+        widget.show();
+        QApplication::processEvents();
+        EXPECT_TRUE(widget.grab().save(folder_ + "/" + name, "PNG")) << name;
+    }
+    const QString folder_ = QStringLiteral(KORVANE_BINARY_DIR "/screenshots");
+};
+
+TEST_F(QueryScreenshots, QueryWindowAndCriteriaDialogs) {
+    const std::string path = dir_ / "Recent Documents.qry";
+    ASSERT_TRUE(
+        WriteFileBytes(path,
+                       "[Query Options]\r\nIncludeSubFolders=1\r\n[Query]\r\n"
+                       "Description=Documents changed this month\r\nInitial Folder=" +
+                           root_ +
+                           "/docs\r\nLines=5\r\n"
+                           "QueryLine[0]= \"Folder\", \"Name\",\r\n"
+                           "QueryLine[1]= \"Folder\", \"Size\",\r\n"
+                           "QueryLine[2]= \"File\", \"Name\", Include  \"*.doc\",\"*.txt\", \r\n"
+                           "QueryLine[3]= \"File\", \"Size\", Include  1M - 10M , \r\n"
+                           "QueryLine[4]= \"File\", \"Modify Date\", Include Previous  30 Days, \r\n"));
+    auto main = MakeMainFrame();
+    WindowDocument* document = main->OpenDocumentFile(path);
+    ASSERT_NE(document, nullptr);
+    main->WindowOf(document)->showMaximized();
+    Save(*main, "query_window.png");
+
+    CTextCriteriaDialog text(QStringLiteral("File Name"), "Include  \"*.doc\",\"*.txt\"");
+    Save(text, "query_text_criteria.png");
+    CSizeCriteriaDialog size(QStringLiteral("File Size"), "Include  25K - 25G , 0 - 1M ");
+    Save(size, "query_size_criteria.png");
+    CDateCriteriaDialog date(QStringLiteral("File Modify Date"),
+                             "Exclude  1/10/1998 - 1/14/1998, 1/20/1998, ");
+    Save(date, "query_date_criteria.png");
+    CDateCriteriaDialog ez(QStringLiteral("Folder Create Date"), "Include Previous  3 Months");
+    Save(ez, "query_date_ez_criteria.png");
+    CInitialFolderDialog chooser(tree_, root_ + "/docs/old");
+    Save(chooser, "query_initial_folder.png");
+    CDuplicateSetupDialog duplicates("NAME,SIZE,");
+    Save(duplicates, "query_duplicates.png");
+}
+
+}  // namespace
+}  // namespace korvane
