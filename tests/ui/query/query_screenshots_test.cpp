@@ -45,7 +45,7 @@ TEST_F(QueryScreenshots, QueryWindowAndCriteriaDialogs) {
 
     CTextCriteriaDialog text(QStringLiteral("File Name"), "Include  \"*.doc\",\"*.txt\"");
     Save(text, "query_text_criteria.png");
-    CSizeCriteriaDialog size(QStringLiteral("File Size"), "Include  25K - 25G , 0 - 1M ");
+    CSizeCriteriaDialog size(QStringLiteral("File Size"), "Include  0 - 1M , 25M - 25G ");
     Save(size, "query_size_criteria.png");
     CDateCriteriaDialog date(QStringLiteral("File Modify Date"),
                              "Exclude  1/10/1998 - 1/14/1998, 1/20/1998, ");
