@@ -195,6 +195,7 @@ CQueryView::CQueryView(CQueryDoc& document, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setTextElideMode(Qt::ElideRight);
     setIconSize(QSize(16, 16));
+    header()->setAccessibleName(QStringLiteral("Criteria columns"));
     header()->setStretchLastSection(false);
     header()->resizeSection(0, 140);
     header()->resizeSection(1, 480);

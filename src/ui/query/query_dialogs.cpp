@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTreeView>
@@ -187,6 +188,7 @@ CInitialFolderDialog::CInitialFolderDialog(FolderTree& folders, const std::strin
     tree = new QTreeView(this);
     tree->setAccessibleName(QStringLiteral("Folders"));
     tree->setHeaderHidden(true);
+    tree->header()->setAccessibleName(QStringLiteral("Folder column"));
     tree->setUniformRowHeights(true);
     tree->setSelectionMode(QAbstractItemView::SingleSelection);
     tree->setModel(model);
