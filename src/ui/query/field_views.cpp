@@ -63,7 +63,13 @@ QVariant QueryFieldModel::data(const QModelIndex& index, int role) const {
         case Qt::ToolTipRole:
             return index.column() == 0 ? Text(FieldTitle(field)) : Text(field.value_text);
         case Qt::DecorationRole:
-            return index.column() == 0 ? QVariant(QueryImage(static_cast<int>(field.table))) : QVariant();
+            if (index.column() != 0)
+                return {};
+            // In the field list the overlay marks a field that brings its
+            // kept criterion back when it is added again.
+            if (!in_query_ && !field.value_text.empty())
+                return QueryImageWithOverlay(static_cast<int>(field.table));
+            return QueryImage(static_cast<int>(field.table));
         case Qt::UserRole:
             return row;
         default:

@@ -17,7 +17,8 @@ namespace korvane {
 
 // The offered fields out of the query (one column) or in it (two columns,
 // "Field" and "Criteria"), in table order; Qt::UserRole gives the row of the
-// query field table.
+// query field table. Each item shows its table's image; in the field list a
+// field that keeps a criterion carries the overlay mark.
 class QueryFieldModel : public QAbstractTableModel {
     Q_OBJECT
   public:

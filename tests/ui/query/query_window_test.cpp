@@ -16,6 +16,7 @@
 #include "query/query_file.h"
 #include "query_window_fixture.h"
 #include "ui/query/query_dialogs.h"
+#include "ui/query/query_images.h"
 #include "ui/result_frame.h"
 
 namespace korvane {
@@ -150,6 +151,8 @@ TEST_F(QueryWindowTest, FieldsMoveByDoubleClickAndByDragging) {
     EXPECT_EQ(ItemTexts(criteria), (std::vector<std::string>{"Folder Size"}));
     EXPECT_FALSE(frame->CommandAction(kQueryExecute)->isEnabled());
     const QModelIndex back = ItemNamed(fields, QStringLiteral("Folder Name"));
+    // Its image carries the overlay mark while it waits in the field list.
+    EXPECT_EQ(back.data(Qt::DecorationRole).value<QPixmap>().toImage(), QueryImageWithOverlay(2).toImage());
     QTest::mouseClick(fields->viewport(), Qt::LeftButton, {}, fields->visualRect(back).center());
     QTest::mouseDClick(fields->viewport(), Qt::LeftButton, {}, fields->visualRect(back).center());
     EXPECT_EQ(ItemTexts(criteria, 1), (std::vector<std::string>{"Include  \"docs\"", ""}));
