@@ -196,6 +196,25 @@ TEST_F(QueryWindowTest, ExecuteOpensTheResultOfTheSameNameOnceThenRefreshesIt) {
     EXPECT_EQ(ui_.messages.size(), 1u);
 }
 
+TEST_F(QueryWindowTest, ExecuteOpensAResultFileThatIsThereAsItIs) {
+    const std::string kept = "[Graph Options]\r\nTitle=Weekly\r\nDisplayMode=16\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir_ / "Weekly.rst", kept));
+    auto main = MakeMainFrame();
+    CQueryFrame* frame = OpenQuery(*main, dir_ / "Weekly.qry");
+    ASSERT_NE(frame, nullptr);
+    CQueryDoc& query = frame->Document();
+    query.MoveField(FindQueryField(query.Profile(), "Folder", "Name"), true);
+    query.MoveField(FindQueryField(query.Profile(), "Folder", "Size"), true);
+    frame->CommandAction(kQueryExecute)->trigger();
+    ASSERT_EQ(main->Documents().size(), 2u);
+    auto* result = dynamic_cast<ResultWindowDocument*>(main->Documents()[1]);
+    ASSERT_NE(result, nullptr);
+    EXPECT_EQ(result->Profile(), &query.Profile());
+    EXPECT_FALSE(result->IsModified());
+    EXPECT_EQ(ReadFileBytes(dir_ / "Weekly.rst"), kept);
+    EXPECT_TRUE(ui_.messages.empty());
+}
+
 TEST_F(QueryWindowTest, AStartingFolderNoLongerCataloguedOpensAndExecuteSaysSo) {
     const std::string gone = root_ + "/gone";
     const std::string path = dir_ / "Gone.qry";
