@@ -9,6 +9,7 @@
 #include <QMdiSubWindow>
 
 #include "query_window_fixture.h"
+#include "test_paths.h"
 #include "ui/query/criteria_windows.h"
 #include "ui/query/query_dialogs.h"
 
