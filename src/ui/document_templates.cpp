@@ -1,17 +1,19 @@
 #include "ui/document_templates.h"
 
-#include "ui/query_frame.h"
+#include "ui/query/query_frame.h"
 #include "ui/result_frame.h"
 #include "ui/schedule_frame.h"
 
 namespace korvane {
 
-std::vector<DocumentTemplate> StandardDocumentTemplates() {
+std::vector<DocumentTemplate> StandardDocumentTemplates(const DocumentServices& services) {
     std::vector<DocumentTemplate> templates;
+    const QueryDocumentContext query_context{services.folders, services.database_path,
+                                             services.open_documents};
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
-                         [] { return std::make_unique<QueryWindowDocument>(); },
+                         [query_context] { return std::make_unique<CQueryDoc>(query_context); },
                          [](WindowDocument& document) -> DocumentFrame* {
-                             return new CQueryFrame(static_cast<QueryWindowDocument&>(document));
+                             return new CQueryFrame(static_cast<CQueryDoc&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Result),
                          [] { return std::make_unique<ResultWindowDocument>(); },

@@ -4,6 +4,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ui/document.h"
 #include "ui/document_frame.h"
@@ -17,7 +19,16 @@ struct DocumentTemplate {
     std::function<DocumentFrame*(WindowDocument&)> make_frame;
 };
 
+class FolderTree;
+
+// What the documents are given by the main window.
+struct DocumentServices {
+    FolderTree* folders = nullptr;  // the catalogue's folder tree; none without a catalogue
+    std::string database_path;      // the catalogue in use
+    std::function<std::vector<WindowDocument*>()> open_documents;
+};
+
 // Query, result and schedule, in that order.
-std::vector<DocumentTemplate> StandardDocumentTemplates();
+std::vector<DocumentTemplate> StandardDocumentTemplates(const DocumentServices& services = {});
 
 }  // namespace korvane

@@ -12,6 +12,7 @@
 namespace korvane {
 
 class CMainFrame;
+class FolderTree;
 class QtUserInterface;
 
 struct WindowedStart {
@@ -27,6 +28,9 @@ struct WindowedStart {
     // the owner of its message boxes and progress windows. Without one the
     // windowed program makes its own.
     QtUserInterface* ui = nullptr;
+    // The catalogue's folder tree the documents look paths up in; none in
+    // a start without a catalogue.
+    FolderTree* folders = nullptr;
 
     // Reads the ID counters and every folder into memory (opening and
     // closing the catalogue tables around it). Called while the status

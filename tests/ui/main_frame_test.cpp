@@ -153,8 +153,8 @@ TEST_F(MainFrameTest, DocumentsOpenOnceWithTheirTypesAndTitles) {
 
 TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
     const std::string bytes =
-        "[Query Options]\r\nDatabase=/data/Korvane.db\r\nSortColumn=Size\r\n\xff\xfe\r\n";
-    const std::string query = MakeFile("Text.qry", bytes);
+        "[Schedule]\r\nStartup=Startup\r\nInterval=Daily\r\n\xff\xfe\r\n";
+    const std::string query = MakeFile("Text.sch", bytes);
     auto frame = MakeFrame();
     WindowDocument* document = frame->OpenDocumentFile(query);
     ASSERT_NE(document, nullptr);
@@ -163,7 +163,7 @@ TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
     auto* text = qobject_cast<QPlainTextEdit*>(window->Views()[1]->Widget());
     ASSERT_NE(text, nullptr);
     EXPECT_TRUE(text->isReadOnly());
-    EXPECT_TRUE(text->toPlainText().startsWith("[Query Options]\nDatabase=/data/Korvane.db\n"));
+    EXPECT_TRUE(text->toPlainText().startsWith("[Schedule]\nStartup=Startup\n"));
     ASSERT_TRUE(frame->SaveDocument(*document));
     EXPECT_EQ(ReadFileBytes(query), bytes);
 }
