@@ -2,11 +2,20 @@
 
 #include "ui/query_frame.h"
 #include "ui/result_frame.h"
-#include "ui/schedule_frame.h"
+#include "ui/schedule/schedule_frame.h"
+#include "ui/windowed_program.h"
 
 namespace korvane {
+namespace {
 
-std::vector<DocumentTemplate> StandardDocumentTemplates() {
+std::shared_ptr<ScheduleWindowContext> ScheduleContextOf(WindowedStart& start, UserInterface& ui) {
+    return std::make_shared<ScheduleWindowContext>(
+        ScheduleWindowContext{ui, start.paths.folder, start.program_path, start.scheduler_link, {}});
+}
+
+}  // namespace
+
+std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui) {
     std::vector<DocumentTemplate> templates;
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
                          [] { return std::make_unique<QueryWindowDocument>(); },
@@ -19,7 +28,9 @@ std::vector<DocumentTemplate> StandardDocumentTemplates() {
                              return new CResultFrame(static_cast<ResultWindowDocument&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Schedule),
-                         [] { return std::make_unique<ScheduleWindowDocument>(); },
+                         [schedules = ScheduleContextOf(start, ui)] {
+                             return std::make_unique<ScheduleWindowDocument>(schedules);
+                         },
                          [](WindowDocument& document) -> DocumentFrame* {
                              return new CScheduleFrame(static_cast<ScheduleWindowDocument&>(document));
                          }});

@@ -10,6 +10,9 @@
 
 namespace korvane {
 
+class UserInterface;
+struct WindowedStart;
+
 struct DocumentTemplate {
     const DocumentType* type;
     std::function<std::unique_ptr<WindowDocument>()> make_document;
@@ -17,7 +20,8 @@ struct DocumentTemplate {
     std::function<DocumentFrame*(WindowDocument&)> make_frame;
 };
 
-// Query, result and schedule, in that order.
-std::vector<DocumentTemplate> StandardDocumentTemplates();
+// Query, result and schedule, in that order. The documents talk to the
+// person through ui and find their installation and scheduler in start.
+std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui);
 
 }  // namespace korvane

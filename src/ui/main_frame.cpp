@@ -80,7 +80,7 @@ CMainFrame::CMainFrame(WindowedStart& start, UserInterface& ui, QWidget* parent)
     setWindowTitle(QStringLiteral("Korvane"));
     setWindowIcon(ApplicationIcon());
     setObjectName(QStringLiteral("CMainFrame"));
-    for (const DocumentTemplate& info : StandardDocumentTemplates())
+    for (const DocumentTemplate& info : StandardDocumentTemplates(start_, ui_))
         templates_.push_back({info, {}});
 
     area_ = new QMdiArea(this);
