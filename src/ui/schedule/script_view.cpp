@@ -1,7 +1,10 @@
 #include "ui/schedule/script_view.h"
 
+#include <QFontDatabase>
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QPrinter>
+#include <QTextDocument>
 
 #include "app/text_helpers.h"
 #include "schedule/schedule_commands.h"
@@ -149,6 +152,20 @@ void CScriptView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (row)
         emit LineDragged(*row, event->globalPosition().toPoint());
+}
+
+bool CScriptView::PrintDirectly(QPrinter& printer) {
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
+        return false;
+    const CScheduleDoc& schedule = document_.Schedule();
+    std::string text = document_.Title() + "\n" + schedule.StatusBarText() + "\n\n";
+    for (const ScriptRow& row : schedule.Content().rows)
+        text += ScriptLineOf(row) + "\n";
+    QTextDocument page;
+    page.setDefaultFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    page.setPlainText(Text(text));
+    page.print(&printer);
+    return printer.printerState() != QPrinter::Error && printer.printerState() != QPrinter::Aborted;
 }
 
 bool CScriptView::AppendCommand(const QString& word) {

@@ -44,6 +44,9 @@ class CScriptView : public QTreeView, public DocumentView {
     CScriptView(ScheduleWindowDocument& document, QWidget* parent = nullptr);
     QWidget* Widget() override { return this; }
     void OnUpdate(int hint) override;
+    // Prints the start, the interval and the script lines as text.
+    bool CanPrint() const override { return true; }
+    bool PrintDirectly(QPrinter& printer) override;
     ScriptTableModel& Model() { return model_; }
 
     // Adds the command as the last line and selects it.

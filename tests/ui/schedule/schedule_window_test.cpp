@@ -1,6 +1,7 @@
 // The schedule window as a person uses it, against the real korvane-scheduler.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QCalendarWidget>
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -16,11 +18,13 @@
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "modal_steps.h"
 #include "qt_environment.h"
 #include "schedule/schedule_editing.h"
 #include "schedule_window_fixture.h"
+#include "ui/result_printer.h"
 #include "ui/schedule/command_dialog.h"
 #include "ui/schedule/query_select_dialog.h"
 #include "ui/schedule/run_status_dialog.h"
@@ -408,6 +412,74 @@ TEST_F(ScheduleWindowTest, RunStatusListsTheSchedulesAndWhichAreActive) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[alpha], QStringList({"01/02/2031 08:00:00", "Daily", "Inactive"}));
     EXPECT_EQ(rows[beta], QStringList({"Startup", "None", "Active"}));
+}
+
+TEST_F(ScheduleWindowTest, PrintNamesThePrinterAsTheScriptRunReadsItBack) {
+    WriteSchedule("Print.sch", {"Print"});
+    CScheduleFrame* frame = OpenSchedule("Print.sch");
+    ASSERT_NE(frame, nullptr);
+    const std::string pdf = dir / "report.pdf";
+    ModalSteps steps;
+    steps
+        .Then("CommandDialog",
+              [&](QWidget* dialog) {
+                  auto* command = static_cast<CommandDialog*>(dialog);
+                  command->SourceField()->setText("@Sales");
+                  Press(command, QDialogButtonBox::Ok);
+              })
+        .Then("QPrintDialog", [&](QWidget* dialog) {
+            // Printing to a file is what every machine offers.
+            auto* file = dialog->findChild<QLineEdit*>("filename");
+            ASSERT_NE(file, nullptr);
+            file->setText(QString::fromStdString(pdf));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+    DoubleClickLine(*frame, 0);
+    ASSERT_TRUE(steps.Done()) << steps.Waiting();
+    EXPECT_EQ(Line(*frame, 0), "Print \"@Sales\", \"PDF\", \"\", \"FILE:" + pdf + "\"");
+
+    const std::vector<std::string> tokens =
+        RowParameterTokens(frame->Document().Schedule().Content().rows[0].parameters);
+    ASSERT_EQ(tokens.size(), 4u);
+    QPrinter printer;
+    std::string error;
+    ASSERT_TRUE(SetUpPrinter(printer, tokens[1], tokens[2], tokens[3], error)) << error;
+    EXPECT_EQ(printer.outputFormat(), QPrinter::PdfFormat);
+    EXPECT_EQ(printer.outputFileName().toStdString(), pdf);
+}
+
+TEST_F(ScheduleWindowTest, ControlsHaveNamesForScreenReaders) {
+    CScheduleFrame* frame = OpenSchedule("Names.sch");
+    ASSERT_NE(frame, nullptr);
+    auto name = [](QWidget* widget) {
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        return face == nullptr ? QString() : face->text(QAccessible::Name);
+    };
+    EXPECT_EQ(name(frame->Commands()), "Commands");
+    EXPECT_EQ(name(frame->Script()), "Script");
+    EXPECT_EQ(name(frame->StatusPane(0)), "Schedule time");
+    EXPECT_EQ(name(frame->ScheduleToolBar()->widgetForAction(frame->ActiveAction())), "Active");
+
+    ScheduleTimeDialog time(ScheduleTimeFieldsOf("Startup", "None", 0), "Startup");
+    EXPECT_EQ(name(time.Hour()), "Hour:");
+    EXPECT_EQ(name(time.Minute()), "Minute:");
+    EXPECT_EQ(name(time.Calendar()), "Start date");
+    CommandDialog copy("Copy", *CommandDialogShapeOf("Copy"), {}, {}, ui);
+    EXPECT_EQ(name(copy.SourceField()), "Source:");
+    EXPECT_EQ(name(copy.DestinationBrowseButton()), "Browse for the destination");
+    EXPECT_EQ(name(copy.OverwriteBox()), "Overwrite Existing Destination Files");
+}
+
+TEST_F(ScheduleWindowTest, FilePrintPrintsTheScriptAsText) {
+    WriteSchedule("Printed.sch", {"Scan \"/srv\"", "Export \"@Sales\", \"/tmp/s.csv\""},
+                  "01/02/2031 08:00:00");
+    const std::string pdf = dir / "script.pdf";
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    ASSERT_TRUE(Frame().PrintRun(home + "Printed.sch", printer));
+    ASSERT_TRUE(std::filesystem::exists(pdf));
+    EXPECT_GT(std::filesystem::file_size(pdf), 500u);
 }
 
 }  // namespace
