@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Korvane needs to build, test and benchmark.
+# With --list it only prints the list (scripts/check-deps.py reads it).
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
@@ -7,8 +8,12 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
   fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
-  ccache strace
+  ccache strace locales btrfs-progs
 )
+if [ "${1:-}" = "--list" ]; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+source scripts/ccache-env.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target korvane korvane-scheduler
 home="${KORVANE_HOME:-${XDG_DATA_HOME:-$HOME/.local/share}/korvane}"

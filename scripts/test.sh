@@ -5,6 +5,9 @@ set -euo pipefail
 shopt -s inherit_errexit 2>/dev/null || true
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# Every file the configure reads must come from the packages just installed.
+python3 scripts/check-deps.py -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVANE_WERROR=ON
+source scripts/ccache-env.sh
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 

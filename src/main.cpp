@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/runtime_folder.h"
 #include "program/start_program.h"
 #include "schedule/script/script_interpreter.h"
 
@@ -27,7 +28,7 @@ int RunUnattended(const std::vector<std::string>& arguments, korvane::SingleInst
     state.printer = &printer;
 #endif
     const auto run = [](korvane::ProgramState& program, const std::string& script) {
-        return korvane::RunScript(program, script);
+        return korvane::RunScriptForExitStatus(program, script);
     };
     return korvane::StartProgram(state, arguments, lock, lock_path, run).exit_code;
 }
@@ -49,8 +50,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
     start.options = state.options;
     start.load_folder_tree = [&state] { return korvane::LoadCatalogueState(state); };
     start.upkeep.compact = [&state] { return korvane::CompactOpenCatalogue(state); };
-    start.upkeep.repair = [&state] {
-        std::string report;
+    start.upkeep.repair = [&state](std::string& report) {
         return korvane::RepairOpenCatalogue(state, report);
     };
     start.upkeep.empty = [&state] { return korvane::EmptyOpenCatalogue(state); };
@@ -69,6 +69,8 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before Qt starts: without a session's runtime folder it would warn and pick its own.
+    korvane::ExportRuntimeFolder();
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     korvane::SingleInstanceLock lock;
     const std::string lock_path = korvane::DefaultInstanceLockPath();

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/runtime_folder.h"
 #include "schedule/scheduler_service.h"
 #include "schedule/scheduler_socket.h"
 
@@ -73,6 +74,8 @@ int RunInBackground(korvane::SchedulerOptions options) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The jobs it starts inherit the folder, so korvane finds the same socket and lock.
+    korvane::ExportRuntimeFolder();
     korvane::SchedulerOptions options;
     bool foreground = false;
     for (int i = 1; i < argc; ++i) {

@@ -27,12 +27,12 @@ const char* VerbOf(Transfer kind) {
 // The items of the sources in their order: one per path, or one per entry
 // a wild card matches; a pattern that matches nothing or cannot be listed
 // is an item that failed already.
-std::vector<ShellItemResult> ExpandSources(const std::vector<std::string>& sources) {
+std::vector<ShellItemResult> ExpandSources(const std::vector<std::string>& sources, SourceNames names) {
     std::vector<ShellItemResult> items;
     for (const std::string& source : sources) {
         ShellItemResult item;
         item.source = source;
-        if (!HasWildcard(source)) {
+        if (names == SourceNames::kExact || !HasWildcard(source)) {
             items.push_back(item);
             continue;
         }
@@ -152,9 +152,9 @@ ShellItemResult TransferOne(Transfer kind, const std::string& source, int destin
 }
 
 ShellOperationResult RunTransfer(Transfer kind, const std::vector<std::string>& sources,
-                                 const std::string& destination, CollisionRule rule) {
+                                 const std::string& destination, CollisionRule rule, SourceNames names) {
     ShellOperationResult result;
-    const std::vector<ShellItemResult> items = ExpandSources(sources);
+    const std::vector<ShellItemResult> items = ExpandSources(sources, names);
     bool any = false;
     for (const ShellItemResult& item : items)
         any = any || item.ok();
@@ -216,18 +216,18 @@ std::string CollisionName(const std::string& name, int n, bool is_folder) {
 }
 
 ShellOperationResult CopyFiles(const std::vector<std::string>& sources, const std::string& destination,
-                               CollisionRule rule) {
-    return RunTransfer(Transfer::kCopy, sources, destination, rule);
+                               CollisionRule rule, SourceNames names) {
+    return RunTransfer(Transfer::kCopy, sources, destination, rule, names);
 }
 
 ShellOperationResult MoveFiles(const std::vector<std::string>& sources, const std::string& destination,
-                               CollisionRule rule) {
-    return RunTransfer(Transfer::kMove, sources, destination, rule);
+                               CollisionRule rule, SourceNames names) {
+    return RunTransfer(Transfer::kMove, sources, destination, rule, names);
 }
 
-ShellOperationResult DeleteToTrash(const std::vector<std::string>& sources) {
+ShellOperationResult DeleteToTrash(const std::vector<std::string>& sources, SourceNames names) {
     ShellOperationResult result;
-    for (ShellItemResult item : ExpandSources(sources)) {
+    for (ShellItemResult item : ExpandSources(sources, names)) {
         if (item.ok()) {
             TrashedItem trashed;
             if (MoveToTrash(item.source, trashed, item.error, item.error_text)) {

@@ -25,6 +25,11 @@ enum class CollisionRule {
     kKeepExisting,
 };
 
+// How the last component of a source is read: the script's sources may be
+// wild-card patterns; a result's selection names exact entries, whose names
+// may hold "*" or "?".
+enum class SourceNames { kPatterns, kExact };
+
 struct ShellItemResult {
     std::string source;      // the path acted on (wild cards expanded)
     std::string target;      // where it is now: the copy, the moved entry, the trashed entry
@@ -51,18 +56,19 @@ struct ShellOperationResult {
 // fails ("the same file") and changes nothing; with kRename it makes
 // "name (2).ext".
 ShellOperationResult CopyFiles(const std::vector<std::string>& sources, const std::string& destination,
-                               CollisionRule rule);
+                               CollisionRule rule, SourceNames names = SourceNames::kPatterns);
 
 // Moves each source into the destination folder by renaming it; across
 // devices the entry is copied and the source removed only after the whole
 // copy succeeded. Moving an entry to where it already is succeeds and
 // changes nothing.
 ShellOperationResult MoveFiles(const std::vector<std::string>& sources, const std::string& destination,
-                               CollisionRule rule);
+                               CollisionRule rule, SourceNames names = SourceNames::kPatterns);
 
 // Moves each source into the freedesktop trash. An item the trash refuses
 // fails and stays where it is: nothing is ever deleted outright.
-ShellOperationResult DeleteToTrash(const std::vector<std::string>& sources);
+ShellOperationResult DeleteToTrash(const std::vector<std::string>& sources,
+                                   SourceNames names = SourceNames::kPatterns);
 
 // The name for the n-th entry of that name (n >= 2): "name (n).ext", or
 // "name (n)" for a folder or a name without an extension (a leading "."

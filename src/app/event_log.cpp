@@ -45,8 +45,9 @@ int WriteEvent(const std::string& log_path, std::string_view source, std::string
     do {
         written = ::write(fd, line.data(), line.size());
     } while (written < 0 && errno == EINTR);
-    ::close(fd);
-    return 1;
+    // A full disk, a quota or a network file system's delayed error: the event was not kept.
+    const bool closed = ::close(fd) == 0;
+    return written == static_cast<ssize_t>(line.size()) && closed ? 1 : 0;
 }
 
 bool ParseEventLine(std::string_view line, EventRow& row) {

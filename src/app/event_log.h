@@ -6,8 +6,9 @@
 
 namespace korvane {
 
-// Appends one line (opened and closed for this line alone). 1 when appended,
-// 0 when the file cannot be opened. A line is at most 1023 characters.
+// Appends one line (opened and closed for this line alone). 1 when the whole
+// line was written, 0 when the file cannot be opened or the write failed (a
+// full disk, say). A line is at most 1023 characters.
 int WriteEvent(const std::string& log_path, std::string_view source, std::string_view type,
                std::string_view message);
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/bounded_file.h"
 #include "app/text_helpers.h"
 
 namespace korvane {
@@ -97,17 +98,14 @@ std::string ProfileDocument::Text() const {
 }
 
 bool ProfileDocument::Load(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    std::string text;
+    int error = 0;
+    if (!ReadBoundedFile(path, text, error)) {
         lines_.clear();
         Invalidate();
-        struct stat info {};
-        return ::stat(path.c_str(), &info) != 0 && errno == ENOENT;
+        return error == ENOENT;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad()) return false;
-    Parse(text.str());
+    Parse(text);
     return true;
 }
 

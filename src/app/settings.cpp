@@ -69,6 +69,8 @@ ProgramOptions ReadProgramOptions(const std::string& settings_path) {
     options.database = text(kOptionsSection, "Database", 260);
     options.display_sql = settings.GetInt(kOptionsSection, "DisplaySQL", 0);
     options.graph_items = settings.GetInt(kOptionsSection, "GraphItems", 25);
+    if (std::string client = text(kOptionsSection, "NetWareClient", 260); !client.empty())
+        options.netware_client = std::move(client);
     options.smtp_server = text(kEmailSection, "SMTPServer", 1024);
     options.sender_name = text(kEmailSection, "Name", 1024);
     options.email_address = text(kEmailSection, "EmailAddress", 1024);

@@ -15,6 +15,8 @@ inline constexpr const char* kCurrentProjectSection = "Current Project";
 inline constexpr const char* kSelectedVolumeSection = "Selected Volume";
 inline constexpr const char* kTipSection = "Tip";
 inline constexpr int kProjectListSize = 16;
+// The NetWare client library loaded when Options NetWareClient names none.
+inline constexpr const char* kDefaultNetWareClient = "libkorvane-netware-client.so.1";
 
 struct InstallPaths {
     std::string folder;          // ends with "/"
@@ -35,6 +37,9 @@ struct ProgramOptions {
     std::string database;     // Options Database, 260
     long display_sql = 0;     // Options DisplaySQL
     long graph_items = 25;    // Options GraphItems
+    // Options NetWareClient, 260: the NetWare client library, a name on the
+    // library path or a path.
+    std::string netware_client = kDefaultNetWareClient;
     std::string smtp_server;  // Email SMTPServer, 1024
     std::string sender_name;  // Email Name, 1024
     std::string email_address;  // Email EmailAddress, 1024

@@ -7,11 +7,17 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/runtime_folder.h"
+
 namespace korvane {
 
 std::string DefaultInstanceLockPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string folder = (runtime != nullptr && *runtime == '/') ? runtime : std::filesystem::temp_directory_path().string();
+    std::string folder = RuntimeFolder();
+    if (folder.empty()) {
+        // No private folder: a name of this user's own in the temporary folder.
+        return std::filesystem::temp_directory_path().string() + "/Korvane-" + std::to_string(::getuid()) +
+               ".lock";
+    }
     if (folder.back() != '/') folder.push_back('/');
     return folder + "Korvane.lock";
 }

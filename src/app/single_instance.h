@@ -1,5 +1,5 @@
 // One running Korvane per user session: an flock()ed Korvane.lock in
-// $XDG_RUNTIME_DIR (else the temporary folder), held for the process's life.
+// the runtime folder (platform/runtime_folder.h), held for the process's life.
 #pragma once
 
 #include <string>

@@ -13,6 +13,13 @@ enum class MessageIcon { None, Information, Exclamation, Question, Stop };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel, RetryCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No, Retry };
 
+// What to do when a pasted or moved entry meets one of the same name.
+enum class NameConflictAnswer { Replace, KeepBoth, Skip, Cancel };
+struct NameConflictReply {
+    NameConflictAnswer answer = NameConflictAnswer::Skip;
+    bool for_all = false;  // the same answer for every later conflict of this operation
+};
+
 // A modeless window with a bar, a percentage text and two lines of text that
 // a long operation updates; every update lets pending messages through.
 class ProgressWindow {
@@ -56,6 +63,15 @@ public:
     virtual void PumpMessages() = 0;
     // Folder chooser; false when nothing was chosen.
     virtual bool ChooseFolder(std::string_view title, std::string& folder) = 0;
+    // A paste or move meets an entry at target. Without a person to ask,
+    // nothing is replaced: the entry is skipped.
+    virtual NameConflictReply AskNameConflict(std::string_view source, std::string_view target,
+                                              bool target_is_folder) {
+        (void)source;
+        (void)target;
+        (void)target_is_folder;
+        return {};
+    }
 };
 
 // The unattended run's interface: no window, no wait. A message box is

@@ -116,6 +116,7 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
     mappable_ = IsFixedLocalStorage(probe, path);
     db_ = std::move(db);
     path_ = path;
+    RemoveAbandonedRebuild(path);
     return true;
 }
 
@@ -127,6 +128,11 @@ void Catalogue::MapForReading(bool on) {
 }
 
 bool Catalogue::CloseCatalogue() {
+    if (Rebuilding()) {
+        DiscardRebuild();
+        path_.clear();
+        return true;
+    }
     if (!IsOpen()) {
         return false;
     }
@@ -343,7 +349,10 @@ bool Catalogue::IntegrityCheck(std::string& report) {
         {"SELECT count(*) FROM \"Volume\" AS v WHERE NOT EXISTS "
          "(SELECT 1 FROM \"Folder\" AS p WHERE p.\"Folder ID\" = v.\"Folder ID\")",
          "%lld volumes name a root folder that does not exist."},
-        {"SELECT count(*) = 0 FROM \"Computer\"", "The Computer row is missing (%lld)."},
+        // A catalogue never built has no Computer row and nothing that needs one.
+        {"SELECT (SELECT count(*) FROM \"Computer\") = 0 AND (EXISTS (SELECT 1 FROM \"Volume\") OR "
+         "EXISTS (SELECT 1 FROM \"Folder\") OR EXISTS (SELECT 1 FROM \"File\"))",
+         "The Computer row is missing (%lld)."},
         {"SELECT count(*) FROM \"Computer\" AS c WHERE rowid = (SELECT min(rowid) FROM \"Computer\") AND ("
          "c.\"Volume Key\" <= (SELECT coalesce(max(\"Volume ID\"), 0) FROM \"Volume\") OR "
          "c.\"Folder Key\" <= (SELECT coalesce(max(\"Folder ID\"), 0) FROM \"Folder\") OR "

@@ -52,6 +52,23 @@ class Catalogue {
     bool CloseCatalogueTables();
     bool TablesOpen() const { return tables_open_; }
 
+    // A build never touches the catalogue in place. BeginRebuild makes a new,
+    // empty catalogue file beside it (path() + ".rebuild") holding its user
+    // volumes and stored queries, and from then on every operation works on
+    // that file; readers in other processes go on seeing the previous one.
+    // False (previous catalogue still open) when the file cannot be made or
+    // another build of this catalogue is running.
+    bool BeginRebuild();
+    // Puts the finished rebuild in place with one atomic rename, once the
+    // work is committed (tables closed) and on disk, and reopens it. Waits
+    // for other processes to let go of the previous catalogue. False when
+    // the rebuild could not be put in place: it is then discarded and the
+    // previous catalogue is open again, unchanged.
+    bool FinishRebuild();
+    // Discards the rebuild; the previous catalogue is open again, unchanged.
+    void AbandonRebuild();
+    bool Rebuilding() const { return rebuild_lock_ >= 0; }
+
     // Deletes every row of Computer, Volume, Folder and File (User Volumes and
     // the stored queries stay). An error on one table does not stop the
     // others; false when any table could not be emptied.
@@ -97,6 +114,10 @@ class Catalogue {
   private:
     bool Fail(std::string message);
     bool CommitPending();
+    // Closes the stored query, the cursors and the connection without
+    // committing; the rebuild file and its lock go.
+    void DiscardRebuild();
+    void ReleaseConnection();
 
     UserInterface& ui_;
     SqliteConnection db_;
@@ -111,7 +132,13 @@ class Catalogue {
     std::unique_ptr<StoredQuery> stored_query_;
     bool tables_open_ = false;
     std::string last_error_;
+    // The rebuild file, locked while a build writes it; -1 when none.
+    int rebuild_lock_ = -1;
 };
+
+// Removes what a killed build left beside the catalogue at path, unless a
+// build is still writing it.
+void RemoveAbandonedRebuild(const std::string& path);
 
 // Compacts a closed catalogue: VACUUM INTO "~tmp.db" in the same folder (the
 // current folder for a bare file name), then the copy replaces the file. The

@@ -367,6 +367,23 @@ std::int32_t FolderTree::DescendantCountOf(std::int32_t folder_id) {
     return node != nullptr ? node->folders : 0;
 }
 
+void FolderTree::RemoveFolderNode(FolderNode* node) {
+    if (node == nullptr || node->parent == nullptr) {
+        return;
+    }
+    for (FolderNode** link = &node->parent->first_child; *link != nullptr; link = &(*link)->next_sibling) {
+        if (*link == node) {
+            *link = node->next_sibling;
+            break;
+        }
+    }
+    node->parent = nullptr;
+    node->next_sibling = nullptr;
+    // The removed nodes keep identifiers that later folders now take, so the
+    // loaded block is no longer a sorted index of the tree.
+    ids_ascending_ = false;
+}
+
 FolderNode* FolderTree::AddFolderNode(std::string_view name, FolderNode* parent) {
     if (parent == nullptr) {
         return nullptr;

@@ -73,6 +73,9 @@ class FolderTree {
     // A new last child of parent with folder ID, parent ID and folders 0; the
     // parent's counts do not change. Null when parent is null.
     FolderNode* AddFolderNode(std::string_view name, FolderNode* parent);
+    // Unlinks a node (with its subtree) from its parent; lookups no longer
+    // reach it. The parent's counts do not change. The root cannot go.
+    void RemoveFolderNode(FolderNode* node);
     // Gives a node a new name (held in an allocation of its own).
     void SetFolderName(FolderNode* node, std::string_view name);
 

@@ -151,18 +151,28 @@ bool BuildSchema(const std::string& path, std::string& error) {
         error = raw != nullptr ? SqliteMessage(raw) : sqlite3_errstr(rc);
         return false;
     }
-    std::string sql = "BEGIN;\n";
+    if (!ExecuteSql(db.get(), "BEGIN", &error) || !CreateCatalogueSchema(db.get(), error) ||
+        !ExecuteSql(db.get(), "COMMIT; PRAGMA journal_mode=WAL;", &error)) {
+        return false;
+    }
+    db.reset();
+    return true;
+}
+
+}  // namespace
+
+bool CreateCatalogueSchema(sqlite3* db, std::string& error) {
+    std::string sql;
     for (const TableDef* table : kTables) {
         sql += CreateTableSql(*table);
     }
     sql += "CREATE TABLE " + QuoteSqlName(kStoredQueriesTable) +
            "(\"Name\" TEXT NOT NULL UNIQUE COLLATE NOCASE, \"SQL\" TEXT);\n";
-    if (!ExecuteSql(db.get(), sql.c_str(), &error)) {
+    if (!ExecuteSql(db, sql.c_str(), &error)) {
         return false;
     }
     SqlStatement insert;
-    if (!insert.Prepare(db.get(), "INSERT INTO \"Stored Queries\"(\"Name\", \"SQL\") VALUES (?, ?)",
-                        &error)) {
+    if (!insert.Prepare(db, "INSERT INTO \"Stored Queries\"(\"Name\", \"SQL\") VALUES (?, ?)", &error)) {
         return false;
     }
     const std::pair<std::string_view, std::string> queries[] = {
@@ -172,20 +182,13 @@ bool BuildSchema(const std::string& path, std::string& error) {
     };
     for (const auto& [name, text] : queries) {
         if (!insert.BindText(1, name) || !insert.BindText(2, text) || insert.Step() != SQLITE_DONE) {
-            error = SqliteMessage(db.get());
+            error = SqliteMessage(db);
             return false;
         }
         insert.Reset();
     }
-    insert.Finalize();
-    if (!ExecuteSql(db.get(), "COMMIT; PRAGMA journal_mode=WAL;", &error)) {
-        return false;
-    }
-    db.reset();
     return true;
 }
-
-}  // namespace
 
 int TableDef::ColumnIndex(std::string_view column) const {
     for (std::size_t i = 0; i < columns.size(); ++i) {

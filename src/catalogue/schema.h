@@ -70,6 +70,10 @@ inline constexpr std::string_view kFetchFileQuery = "FetchFile";
 // that name exists; a failure leaves nothing behind.
 bool CreateEmptyCatalogue(const std::string& path, std::string& error);
 
+// Creates every table, index and stored query in the open connection's main
+// database, inside whatever transaction the caller holds.
+bool CreateCatalogueSchema(sqlite3* db, std::string& error);
+
 // True when the connection's database holds every table and column above with
 // the identifiers as integer primary keys. Reads only; error says what is
 // missing or the engine's message (a file that is no database).

@@ -12,6 +12,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_tree.h"
 #include "catalogue/scan_records.h"
+#include "owners/netware_layer.h"
 
 namespace korvane {
 
@@ -28,6 +29,9 @@ struct ProgramState {
     Catalogue catalogue;
     FolderTree tree;
     IdCounters counters;
+    // NetWare volumes are read through it; made once the settings name the
+    // client library, which it loads at its first use.
+    std::unique_ptr<NetWareLayer> netware;
     // How scripts print results; none in a build without a printing system.
     ResultPrintService* printer = nullptr;
 };

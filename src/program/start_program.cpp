@@ -1,6 +1,10 @@
 #include "program/start_program.h"
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cstdio>
 #include <filesystem>
@@ -27,6 +31,21 @@ bool PrepareInstallation(ProgramState& state) {
     return true;
 }
 
+void SayOnStandardError(const std::string& text) {
+    std::fprintf(stderr, "korvane: %s\n", text.c_str());
+}
+
+// Opens the file for appending (creating it) without writing anything.
+bool CanAppendTo(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
+
 }  // namespace
 
 bool LoadCatalogueState(ProgramState& state) {
@@ -46,10 +65,14 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
 
     if (!lock.Acquire(lock_path)) {
         WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Only one instance allowed.");
-        return {};
+        if (script_run) SayOnStandardError("Only one instance allowed.");
+        return {StartOutcome::End, kExitAnotherInstance, request};
     }
     if (folder) {
-        PrepareInstallation(state);
+        if (!PrepareInstallation(state) && script_run) {
+            SayOnStandardError("The installation folder " + state.paths.folder + " cannot be used.");
+            return {StartOutcome::End, kExitCannotStart, request};
+        }
         // Relative paths in scripts and settings mean the installation folder.
         if (::chdir(state.paths.folder.c_str()) != 0) {
             WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Cannot enter " + state.paths.folder);
@@ -57,22 +80,35 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
     }
 
     state.options = ReadProgramOptions(state.paths.settings_path);
+    state.netware = std::make_unique<NetWareLayer>(state.options.netware_client);
     state.database_path = state.options.database;
     if (!state.catalogue.OpenCatalogue(state.database_path)) {
         const std::string text = FillTemplate(kInvalidDatabaseMessage, state.database_path);
         // Nobody sees a message box in an unattended run: the log keeps it.
-        if (script_run) WriteEvent(state.paths.event_log_path, "Korvane", "Error", text);
+        if (script_run) {
+            WriteEvent(state.paths.event_log_path, "Korvane", "Error", text);
+            const std::string& reason = state.catalogue.last_error();
+            SayOnStandardError(FillTemplate("The catalogue '%s' cannot be used", state.database_path) +
+                               (reason.empty() ? "." : ": " + reason));
+        }
         state.ui.ShowMessage(text, MessageIcon::Exclamation, MessageButtons::Ok);
-        return {StartOutcome::End, 1, request};
+        return {StartOutcome::End, kExitCannotStart, request};
     }
 
-    if (!script_run) return {StartOutcome::OpenWindows, 0, request};
+    if (!script_run) return {StartOutcome::OpenWindows, kExitSuccess, request};
 
+    // Every outcome of a script run is told only in the event log.
+    std::string log_error;
+    if (!CanAppendTo(state.paths.event_log_path, log_error)) {
+        SayOnStandardError("The event log " + state.paths.event_log_path + " cannot be written: " + log_error);
+        state.catalogue.CloseCatalogue();
+        return {StartOutcome::End, kExitCannotStart, request};
+    }
     state.interactive = false;
     LoadCatalogueState(state);
-    const int ran = run_script ? run_script(state, request.path) : 0;
+    const int status = run_script ? run_script(state, request.path) : kExitScriptUnreadable;
     EndProgram(state);
-    return {StartOutcome::End, ran == 1 ? 0 : 1, request};
+    return {StartOutcome::End, status, request};
 }
 
 void EndProgram(ProgramState& state) {

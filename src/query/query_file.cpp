@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "app/bounded_file.h"
 #include "app/document_settings.h"
 #include "app/profile_file.h"
 #include "app/text_helpers.h"
@@ -106,12 +107,9 @@ std::string CriteriaLineOf(const QueryField& field) {
 
 bool ReadQueryFile(QueryProfile& profile, const std::string& path, FolderTree& folders, bool interactive,
                    std::string* error) {
-    {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe) {
-            SetError(error, "The query file " + path + " cannot be read.");
-            return false;
-        }
+    if (!IsBoundedRegularFile(path)) {
+        SetError(error, "The query file " + path + " cannot be read.");
+        return false;
     }
     DocumentSettings settings;
     settings.SelectFile(path);

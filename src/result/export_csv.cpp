@@ -72,7 +72,9 @@ void AppendValue(std::string& line, const FieldValue& value, bool parent_id, Par
 }  // namespace
 
 void AppendCsvField(std::string& line, std::string_view text) {
-    if (text.find_first_of(",\r\n") == std::string_view::npos) {
+    // A double quote anywhere is enclosed and doubled too: a field that began
+    // with one would otherwise swallow the fields after it when read back.
+    if (text.find_first_of(",\r\n\"") == std::string_view::npos) {
         line += text;
         return;
     }

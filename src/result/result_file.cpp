@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/bounded_file.h"
 #include "app/document_settings.h"
 #include "query/civil_time.h"
 #include "result/result_rows.h"
@@ -113,11 +114,8 @@ std::string ResultLineOf(const std::vector<FieldValue>& values, int parent_id_co
 }
 
 bool ReadResultFile(ResultDocument& document, const std::string& path, FolderTree& folders) {
-    {
-        std::ifstream probe(path, std::ios::binary);
-        if (!probe)
-            return false;
-    }
+    if (!IsBoundedRegularFile(path))
+        return false;
     DocumentSettings settings;
     settings.SelectFile(path);
     settings.SelectSection(kGraphSection);

@@ -2,12 +2,12 @@
 
 namespace korvane {
 
-bool ResultRows::Open(std::string_view name) {
+bool ResultRows::Open(std::string_view name, bool any_order) {
     Close();
     if (!query_.OpenStoredQuery(name))
         return false;
     open_ = true;
-    if (!query_.OpenQuerySnapshot() || !query_.MoveQueryRow(0)) {
+    if (!query_.OpenQuerySnapshot(any_order) || !query_.MoveQueryRow(0)) {
         Close();
         return false;
     }

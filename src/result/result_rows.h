@@ -18,12 +18,15 @@ class ResultRows {
     ResultRows& operator=(const ResultRows&) = delete;
 
     // Opens the stored query and its snapshot on the first row; false when
-    // either cannot be opened or the answer has no rows.
-    bool Open(std::string_view name);
+    // either cannot be opened or the answer has no rows. With any_order the
+    // caller only sums the rows, which then come unsorted.
+    bool Open(std::string_view name, bool any_order = false);
     // The current row's value of a column; false when it cannot be read.
     bool Value(int column, FieldValue& value) { return query_.QueryFieldValue(column, value); }
     // Moves to the next row; false at the end.
     bool Next() { return query_.NextQueryRow(); }
+    // Moves to the row at a position counted from 0; false past the end.
+    bool Move(std::int64_t position) { return query_.MoveQueryRow(position); }
     void Close();
 
   private:

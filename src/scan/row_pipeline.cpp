@@ -77,11 +77,20 @@ void RowPipeline::PushFolder(const FolderScanRecord& record, char separator) {
 
 bool RowPipeline::Save(const Slot& slot) {
     try {
-        return slot.folder ? WriteFolderRow(catalogue_, slot.record, slot.separator, &dates_)
-                           : WriteFileRow(catalogue_, slot.record, &dates_);
-    } catch (const std::exception&) {
-        return false;  // out of memory: the row is lost, the walk goes on
+        if (slot.folder ? WriteFolderRow(catalogue_, slot.record, slot.separator, &dates_)
+                        : WriteFileRow(catalogue_, slot.record, &dates_)) {
+            return true;
+        }
+        if (first_error_.empty()) {
+            first_error_ = SqliteMessage(catalogue_.handle());
+        }
+    } catch (const std::exception& error) {
+        // Out of memory: the row is lost and the build will say so.
+        if (first_error_.empty()) {
+            first_error_ = error.what();
+        }
     }
+    return false;
 }
 
 void RowPipeline::WriterLoop() {

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "catalogue/catalogue.h"
@@ -39,6 +40,8 @@ class RowPipeline {
     std::uint64_t Finish();
 
     bool threaded() const { return writer_.joinable(); }
+    // The engine's message for the first row refused; read after Finish.
+    const std::string& first_error() const { return first_error_; }
 
   private:
     struct Slot {
@@ -61,6 +64,7 @@ class RowPipeline {
     std::atomic<std::uint64_t> pushed_{0};  // slots handed to the writer
     std::atomic<std::uint64_t> saved_{0};   // slots the writer has given back
     std::uint64_t refused_ = 0;
+    std::string first_error_;
     std::thread writer_;
 };
 

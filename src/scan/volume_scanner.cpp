@@ -6,20 +6,24 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "app/event_log.h"
 #include "app/text_helpers.h"
 #include "catalogue/row_writers.h"
 #include "platform/computer_name.h"
 #include "platform/directory_reader.h"
 #include "platform/volumes.h"
 #include "scan/drive_descriptions.h"
+#include "scan/netware_volume.h"
 #include "scan/row_pipeline.h"
 
 namespace korvane {
@@ -66,14 +70,16 @@ std::string_view PathBelowVolume(std::string_view path, std::string_view root) {
 // folders from the root to the one being listed.
 class VolumeWalker {
   public:
-    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners, RowPipeline& rows,
-                 ProgressWindow* progress, char separator)
+    VolumeWalker(ScanContext& context, VolumeScanRecord& volume, OwnerResolver& owners, NetWareLayer* netware,
+                 RowPipeline& rows, ProgressWindow* progress, char separator, std::uint64_t& rows_pushed)
         : context_(context),
           volume_(volume),
           owners_(owners),
+          netware_(netware),
           rows_(rows),
           progress_(progress),
-          separator_(separator) {}
+          separator_(separator),
+          rows_pushed_(rows_pushed) {}
 
     // Lists the folder the reader has open (nothing when it could not be
     // opened); false when the person cancelled.
@@ -90,6 +96,11 @@ class VolumeWalker {
     }
 
     void set_device(std::uint64_t device) { device_ = device; }
+
+    // Folders whose contents the walk could not list, and the first of them
+    // with its reason.
+    std::int64_t left_out() const { return left_out_; }
+    const std::string& first_left_out() const { return first_left_out_; }
 
   private:
     bool VisitEntry(DirectoryReader& reader, FolderScanRecord& folder) {
@@ -116,25 +127,45 @@ class VolumeWalker {
         bool walked = true;
         if (child.level <= kMaxScanDepth) {
             DirectoryReader child_reader;
-            child_reader.OpenChild(reader, folder.entry.name, device_);
+            // A mount point is another volume: it is recorded empty on purpose.
+            if (!child_reader.OpenChild(reader, folder.entry.name, device_) &&
+                child_reader.error() != EXDEV && reader.is_open()) {
+                LeaveOut(child.path, std::strerror(child_reader.error()));
+            }
             walked = WalkFolder(child, child_reader);
+        } else {
+            LeaveOut(child.path, "deeper than " + std::to_string(kMaxScanDepth) + " folders");
         }
         child.entry = std::move(folder.entry);
         folder.files += child.files;
         folder.folders += child.folders;
         folder.size += child.size;
-        FillEntryDetails(owners_, volume_, child);
+        FillEntryDetails(owners_, netware_, volume_, child);
         child.parent_id = folder.folder_id;
         rows_.PushFolder(child, separator_);
+        RowPushed();
         folder.entry = std::move(child.entry);
         return walked;
+    }
+
+    void RowPushed() {
+        ++rows_pushed_;
+        if (context_.on_row) {
+            context_.on_row(rows_pushed_);
+        }
+    }
+
+    void LeaveOut(const std::string& path, const std::string& reason) {
+        if (left_out_++ == 0) {
+            first_left_out_ = path + " (" + reason + ")";
+        }
     }
 
     bool VisitFile(FolderScanRecord& folder) {
         if (progress_ != nullptr) {
             progress_->SetSecondLine(folder.entry.name);
         }
-        FillEntryDetails(owners_, volume_, folder);
+        FillEntryDetails(owners_, netware_, volume_, folder);
         ++volume_.files;
         folder.file_id = context_.counters.next_file++;
         const std::int32_t parent = folder.parent_id;
@@ -146,11 +177,15 @@ class VolumeWalker {
             folder.blocks += (folder.compressed_size + volume_.cluster_size - 1) / volume_.cluster_size;
         }
         rows_.PushFile(folder);
+        RowPushed();
         folder.parent_id = parent;
         bytes_scanned_ += folder.compressed_size;
         if (context_.files_seen++ % kPercentEvery == 0 && progress_ != nullptr && volume_.used != 0) {
-            const std::uint64_t percent =
+            std::uint64_t percent =
                 bytes_scanned_ / volume_.used * 100 + bytes_scanned_ % volume_.used * 100 / volume_.used;
+            if (IsNetWareVolume(volume_) && volume_.name.find('.') != std::string::npos) {
+                percent /= 2;
+            }
             progress_->SetPosition(static_cast<int>(std::min<std::uint64_t>(percent, 99)));
         }
         return true;
@@ -159,11 +194,15 @@ class VolumeWalker {
     ScanContext& context_;
     VolumeScanRecord& volume_;
     OwnerResolver& owners_;
+    NetWareLayer* netware_;
     RowPipeline& rows_;
     ProgressWindow* progress_;
     char separator_;
     std::uint64_t device_ = 0;
     std::uint64_t bytes_scanned_ = 0;
+    std::uint64_t& rows_pushed_;
+    std::int64_t left_out_ = 0;
+    std::string first_left_out_;
 };
 
 // What a volume token leads to: the path to walk, or why it cannot be.
@@ -222,11 +261,17 @@ class VolumeListScan {
             if (token.empty()) {
                 continue;
             }
+            ++tokens_;
             if (!ScanToken(probe, token)) {
                 break;
             }
         }
     }
+
+    // The first row the catalogue refused, when any was.
+    const std::string& row_failure() const { return row_failure_; }
+    // The non-empty tokens of the list.
+    int tokens() const { return tokens_; }
 
   private:
     // False when the person cancelled: no further token is scanned.
@@ -240,8 +285,8 @@ class VolumeListScan {
                 return true;
             }
             if (IsFtpLocation(user_volume.location)) {
-                if (context_.ftp_scan) {
-                    context_.ftp_scan(context_, user_volume, progress_);
+                if (context_.ftp_scan && context_.ftp_scan(context_, user_volume, progress_)) {
+                    ++context_.report.volumes;
                 }
                 return true;
             }
@@ -310,15 +355,22 @@ class VolumeListScan {
     }
 
     void ReportUnreadable(const std::string& probe_path, int error) {
-        if (progress_ == nullptr) {
-            return;
-        }
         std::string root = probe_path;
         if (!root.empty() && root.front() == '/' && root.back() != '/') {
             root += '/';
         }
         const std::string text = "Can not scan " + root + ", error " + std::to_string(error) + ".";
-        context_.ui.ShowMessage(text, MessageIcon::Exclamation, MessageButtons::Ok);
+        Warn(text.substr(0, text.size() - 1) + " (" + std::strerror(error) + ").");
+        if (progress_ != nullptr) {
+            context_.ui.ShowMessage(text, MessageIcon::Exclamation, MessageButtons::Ok);
+        }
+    }
+
+    void Warn(const std::string& text) {
+        context_.report.warnings.push_back(text);
+        if (!context_.event_log_path.empty()) {
+            WriteEvent(context_.event_log_path, "Korvane", "Warning", text);
+        }
     }
 
     bool ScanVolume(const VolumeTarget& target, const VolumeInfo& info, std::string_view media) {
@@ -346,6 +398,9 @@ class VolumeListScan {
                     if (!volume.name.empty() && volume.name.back() == ':') {
                         volume.name.pop_back();
                     }
+                    if (IsNetWareFileSystem(info.fs_type)) {
+                        TakeNetWareVolume(volume);
+                    }
                 }
                 break;
             default:
@@ -353,58 +408,113 @@ class VolumeListScan {
         }
 
         FolderScanRecord root;
-        root.folder_id = context_.counters.next_folder++;
         root.path = target.root;
-        volume.root = target.root;
-        if (progress_ != nullptr) {
-            progress_->SetTitle("Scanning '" + volume.root + "'");
-        }
         const char separator = PathSeparatorOf(target.root);
         if (target.rest) {
             root.path = JoinPath(root.path, *target.rest, separator);
         }
+        // A volume whose starting folder cannot be listed is not scanned: an
+        // empty volume would hide that nothing was read.
+        DirectoryReader reader;
+        if (!reader.OpenPath(root.path)) {
+            ReportUnreadable(root.path, reader.error());
+            return true;
+        }
+        root.folder_id = context_.counters.next_folder++;
+        volume.root = target.root;
+        if (progress_ != nullptr) {
+            progress_->SetTitle("Scanning '" + volume.root + "'");
+        }
 
         RowPipeline rows(context_.catalogue,
                          context_.overlap_writing && std::thread::hardware_concurrency() > 1);
-        VolumeWalker walker(context_, volume, owners_, rows, progress_, separator);
-        DirectoryReader reader;
-        if (reader.OpenPath(root.path)) {
-            walker.set_device(reader.self().device);
-        }
+        NetWareLayer* netware = IsNetWareVolume(volume) ? Netware() : nullptr;
+        VolumeWalker walker(context_, volume, owners_, netware, rows, progress_, separator, rows_pushed_);
+        walker.set_device(reader.self().device);
         const bool walked = walker.WalkFolder(root, reader);
         reader.Close();
-        rows.Finish();
+        if (rows.Finish() != 0 && row_failure_.empty()) {
+            row_failure_ = rows.first_error();
+        }
+        if (walker.left_out() != 0) {
+            Warn("Scan of " + root.path + " left out the contents of " + std::to_string(walker.left_out()) +
+                 (walker.left_out() == 1 ? " folder" : " folders") + ", the first being " +
+                 walker.first_left_out() + ".");
+        }
 
         root.entry = DirectoryEntry{};
         root.owner = volume.owner;
         const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
         root.entry.create_time = root.entry.modify_time = root.entry.access_time = now;
         root.parent_id = 0;
-        WriteFolderRow(context_.catalogue, root, separator);
+        if (!WriteFolderRow(context_.catalogue, root, separator) && row_failure_.empty()) {
+            row_failure_ = SqliteMessage(context_.catalogue.handle());
+        }
         volume.root_folder_id = root.folder_id;
         if (progress_ != nullptr) {
             progress_->SetPosition(100);
         }
-        WriteVolumeRow(context_.catalogue, volume);
+        if (!WriteVolumeRow(context_.catalogue, volume) && row_failure_.empty()) {
+            row_failure_ = SqliteMessage(context_.catalogue.handle());
+        }
         ++context_.counters.next_volume;
+        ++context_.report.volumes;
         return walked;
+    }
+
+    // The volume type of a NetWare volume, and its sizes as the server
+    // counts them when the NetWare layer can read them.
+    void TakeNetWareVolume(VolumeScanRecord& volume) {
+        volume.volume_type = NetWareVolumeTypeOf(volume.name);
+        NetWareVolumeSpace space;
+        if (Netware()->NwVolumeSpace(volume.owner, volume.name, space) == 0) {
+            volume.size = space.size;
+            volume.used = space.used;
+            volume.free = space.free;
+            volume.cluster_size = space.cluster_size;
+        }
+    }
+
+    NetWareLayer* Netware() {
+        if (context_.netware != nullptr) {
+            return context_.netware;
+        }
+        if (!own_netware_) {
+            own_netware_ = std::make_unique<NetWareLayer>();
+        }
+        return own_netware_.get();
     }
 
     ScanContext& context_;
     ProgressWindow* progress_;
+    std::uint64_t rows_pushed_ = 0;
+    std::string row_failure_;
+    int tokens_ = 0;
     OwnerResolver owners_;
+    std::unique_ptr<NetWareLayer> own_netware_;
     std::vector<MountEntry> mounts_;
     std::vector<std::string> mount_points_;
 };
 
 }  // namespace
 
-void FillEntryDetails(OwnerResolver& owners, [[maybe_unused]] const VolumeScanRecord& volume,
+void FillEntryDetails(OwnerResolver& owners, const VolumeScanRecord& volume, FolderScanRecord& record) {
+    FillEntryDetails(owners, nullptr, volume, record);
+}
+
+void FillEntryDetails(OwnerResolver& owners, NetWareLayer* netware, const VolumeScanRecord& volume,
                       FolderScanRecord& record) {
+    if (IsNetWareVolume(volume)) {
+        FillNetWareDetails(netware, volume, record);
+        return;
+    }
     const DirectoryEntry& entry = record.entry;
     // An entry the listing named but could not stat carries no details.
     const bool known = entry.inode != 0;
-    record.compressed_size = entry.IsDirectory() || !known ? entry.size : entry.allocated;
+    // Only a compressed file has a compressed size of its own; every other
+    // entry records its size, whatever the file system allocated for it.
+    const bool compressed = known && !entry.IsDirectory() && (entry.attributes & kAttrCompressed) != 0;
+    record.compressed_size = compressed ? entry.allocated : entry.size;
     if (known) {
         record.owner = owners.OwnerOf(entry);
     } else {
@@ -414,21 +524,29 @@ void FillEntryDetails(OwnerResolver& owners, [[maybe_unused]] const VolumeScanRe
 
 bool BuildCatalogue(ScanContext& context, std::string_view volume_list, ProgressWindow* progress) {
     Catalogue& catalogue = context.catalogue;
+    context.report = BuildReport{};
     if (!catalogue.IsOpen()) {
+        context.report.failure = "The catalogue is not open.";
         return false;
     }
     RaiseDescriptorLimit();
+    const IdCounters previous_counters = context.counters;
     context.tree.FreeFolderTree();
     if (progress != nullptr) {
         progress->Show();
         progress->SetTitle("Initializing Database...");
     }
-    const auto finish = [&context, progress](bool result) {
-        // A build that stopped early leaves the tree as the catalogue now is.
+    const auto finish = [&context, progress, previous_counters](bool result, std::string failure = {}) {
         Catalogue& catalogue = context.catalogue;
-        if (!result && catalogue.IsOpen() && !catalogue.TablesOpen() && catalogue.OpenCatalogueTables()) {
-            context.tree.LoadFolderTree(catalogue);
-            catalogue.CloseCatalogueTables();
+        if (!result) {
+            // The previous catalogue, its tree and its counters come back.
+            catalogue.AbandonRebuild();
+            context.counters = previous_counters;
+            if (catalogue.IsOpen() && catalogue.OpenCatalogueTables()) {
+                context.tree.LoadFolderTree(catalogue);
+                catalogue.CloseCatalogueTables();
+            }
+            context.report.failure = std::move(failure);
         }
         if (progress != nullptr) {
             progress->Close();
@@ -436,37 +554,17 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
         return result;
     };
 
-    if (!catalogue.OpenCatalogueTables()) {
-        return finish(false);
-    }
     if (progress != nullptr) {
         progress->SetTitle("Deleting old records...");
         progress->SetRange(0, 100);
         progress->SetPosition(0);
-    }
-    const bool emptied = catalogue.EmptyCatalogueTables();
-    catalogue.CloseCatalogueTables();
-    if (!emptied) {
-        return finish(false);
-    }
-
-    const std::string path = catalogue.path();
-    catalogue.CloseCatalogue();
-    if (progress != nullptr) {
         progress->SetTitle("Compacting database...");
     }
-    CompactCatalogue(path);
-    if (!catalogue.OpenCatalogue(path)) {
-        return finish(false);
+    if (!catalogue.BeginRebuild()) {
+        return finish(false, catalogue.last_error());
     }
-    // The build writes an emptied catalogue through a rollback journal: each
-    // page is written once, where WAL would write it again at the checkpoint.
-    // While another process reads the catalogue the switch is refused and the
-    // build stays in WAL; either way every commit is synced.
-    sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=DELETE", nullptr, nullptr, nullptr);
     if (!catalogue.OpenCatalogueTables()) {
-        sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-        return finish(false);
+        return finish(false, catalogue.last_error());
     }
 
     OpenUserVolumes(catalogue);
@@ -478,24 +576,37 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
     context.counters.next_volume = 1;
     context.counters.next_folder = 1;
     context.counters.next_file = 1;
+    VolumeListScan scan(context, progress);
+    std::string failure;
     try {
-        VolumeListScan(context, progress).Run(volume_list);
-    } catch (const std::exception&) {
-        // Out of memory in the middle of a volume: the rows saved so far
-        // stay, and the build completes its closing steps.
+        scan.Run(volume_list);
+    } catch (const std::exception& error) {
+        // Out of memory in the middle of a volume: that volume is not whole,
+        // so the new catalogue is not put in place.
+        failure = std::string("The scan stopped: ") + error.what();
     }
-
+    if (failure.empty() && !scan.row_failure().empty()) {
+        failure = "The catalogue could not save a row: " + scan.row_failure();
+    }
+    if (failure.empty() && scan.tokens() != 0 && context.report.volumes == 0) {
+        failure = "No volume of the list could be read.";
+    }
     CloseUserVolumes(catalogue);
+    if (!failure.empty()) {
+        return finish(false, failure);
+    }
     if (progress != nullptr) {
         progress->SetTitle("Database Close...");
     }
-    // The tree is read and the counters are stored before the one commit
-    // that makes the whole build durable at once.
+    // The tree is read and the counters are stored before the one commit.
     context.tree.LoadFolderTree(catalogue);
-    bool ok = catalogue.WriteIdCounters(context.counters);
-    ok = catalogue.CloseCatalogueTables() && ok;
-    sqlite3_exec(catalogue.handle(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    return finish(ok);
+    if (!catalogue.WriteIdCounters(context.counters) || !catalogue.CloseCatalogueTables()) {
+        return finish(false, "The new catalogue could not be written: " + catalogue.last_error());
+    }
+    if (!catalogue.FinishRebuild()) {
+        return finish(false, catalogue.last_error());
+    }
+    return finish(true);
 }
 
 }  // namespace korvane

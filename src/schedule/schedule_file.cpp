@@ -30,6 +30,8 @@ std::string OneLine(std::string_view text) {
     return out;
 }
 
+}  // namespace
+
 // The indices below lines that have a ScriptLine key, in order. Looking only
 // at keys that exist keeps a huge Lines value from costing anything.
 std::set<long> PresentLineIndices(const ProfileDocument& file, long lines) {
@@ -48,8 +50,6 @@ std::set<long> PresentLineIndices(const ProfileDocument& file, long lines) {
     }
     return indices;
 }
-
-}  // namespace
 
 std::optional<ScriptRow> ScriptRowFromLine(std::string_view line) {
     const ScriptLineHead head = SplitScriptLineHead(line);

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,6 +44,10 @@ struct ScheduleContent {
 // The row a stored script line becomes, or none when its first word is not
 // an enabled command (remarks, "Email" and unknown words are dropped).
 std::optional<ScriptRow> ScriptRowFromLine(std::string_view line);
+
+// The indices below lines that have a ScriptLine key, in order. Looking only
+// at keys that exist keeps a huge Lines value from costing anything.
+std::set<long> PresentLineIndices(const ProfileDocument& file, long lines);
 // "%s %s": the command word, one blank, the parameter text.
 std::string ScriptLineOf(const ScriptRow& row);
 

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/runtime_folder.h"
+
 namespace korvane {
 namespace {
 
@@ -60,7 +62,7 @@ std::string DefaultSchedulerSocketPath() {
         over != nullptr && *over != '\0') {
         return over;
     }
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime == '/') {
+    if (std::string runtime = RuntimeFolder(); !runtime.empty()) {
         std::string path = runtime;
         if (path.back() != '/')
             path.push_back('/');

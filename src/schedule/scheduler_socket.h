@@ -41,9 +41,9 @@ class UniqueFd {
 inline constexpr std::string_view kSchedulerSocketEnv = "KORVANE_SCHEDULER_SOCKET";
 inline constexpr std::string_view kSchedulerSocketName = "korvane-schedule.sock";
 
-// $KORVANE_SCHEDULER_SOCKET when set; else korvane-schedule.sock in
-// $XDG_RUNTIME_DIR; else korvane-schedule-<uid>.sock in $TMPDIR or /tmp
-// (the user id keeps users of a shared temporary folder apart).
+// $KORVANE_SCHEDULER_SOCKET when set; else korvane-schedule.sock in the
+// runtime folder (platform/runtime_folder.h); else, when no private folder can
+// be had, korvane-schedule-<uid>.sock in $TMPDIR or /tmp.
 std::string DefaultSchedulerSocketPath();
 
 using Deadline = std::chrono::steady_clock::time_point;

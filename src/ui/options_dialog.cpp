@@ -118,11 +118,14 @@ void COptions::OnCompact() {
 void COptions::OnRepair() {
     if (!upkeep_.repair)
         return;
-    if (RunBusy(upkeep_.repair)) {
+    std::string report;
+    if (RunBusy([&] { return upkeep_.repair(report); })) {
         ui_.ShowMessage("The catalogue has been checked and repaired.", MessageIcon::Information,
                         MessageButtons::Ok);
     } else {
-        ui_.ShowMessage("The catalogue could not be repaired.", MessageIcon::Exclamation, MessageButtons::Ok);
+        // What was found is what the person needs to decide on: rebuild, restore or empty.
+        ui_.ShowMessage("The catalogue could not be repaired.\n\n" + report, MessageIcon::Exclamation,
+                        MessageButtons::Ok);
     }
 }
 

@@ -20,8 +20,9 @@ namespace korvane {
 struct CatalogueUpkeep {
     // Closes the catalogue, compacts its file and opens it again.
     std::function<bool()> compact;
-    // Checks the catalogue file and rebuilds what can be rebuilt.
-    std::function<bool()> repair;
+    // Checks the catalogue file and rebuilds what can be rebuilt; the
+    // findings, one per line, go to report.
+    std::function<bool(std::string& report)> repair;
     // Removes every volume, folder and file (the catalogue stays).
     std::function<bool()> empty;
 };

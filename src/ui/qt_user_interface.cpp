@@ -16,6 +16,7 @@
 #include <QWindow>
 
 #include "app/text_helpers.h"
+#include "ui/actions/name_conflict_dialog.h"
 
 namespace korvane {
 namespace {
@@ -358,6 +359,11 @@ bool QtUserInterface::ChooseFolder(std::string_view title, std::string& folder) 
         return false;
     folder = QFile::encodeName(chosen).toStdString();
     return true;
+}
+
+NameConflictReply QtUserInterface::AskNameConflict(std::string_view source, std::string_view target,
+                                                   bool target_is_folder) {
+    return AskNameConflictInWindow(MessageParent(main_window_), source, target, target_is_folder);
 }
 
 }  // namespace korvane

@@ -91,6 +91,8 @@ class QtUserInterface : public UserInterface {
                                              std::string_view line4) override;
     void PumpMessages() override;
     bool ChooseFolder(std::string_view title, std::string& folder) override;
+    NameConflictReply AskNameConflict(std::string_view source, std::string_view target,
+                                      bool target_is_folder) override;
 
   private:
     QPointer<QWidget> main_window_;

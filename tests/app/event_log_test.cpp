@@ -34,6 +34,11 @@ TEST(WriteEvent, FailsWhenTheFileCannotBeOpened) {
     EXPECT_EQ(WriteEvent(dir.str(), "s", "Info", "m"), 0);
 }
 
+TEST(WriteEvent, FailsWhenTheWriteFails) {
+    // /dev/full opens for appending and refuses every write with ENOSPC, as a full disk does.
+    EXPECT_EQ(WriteEvent("/dev/full", "s", "Info", "m"), 0);
+}
+
 TEST(WriteEvent, RecreatesTheFileAfterItWasDeleted) {
     TempDir dir;
     const std::string log = dir / "Event.log";

@@ -69,6 +69,19 @@ TEST(ProgramOptions, DefaultsForMissingKeysAndGraphItemsZeroIsNotWritten) {
     EXPECT_EQ(options.smtp_server, "mail.example");
 }
 
+TEST(ProgramOptions, NetWareClientLibraryNamedOrDefault) {
+    TempDir dir;
+    const std::string ini = dir / "Korvane.ini";
+    ASSERT_TRUE(WriteFileBytes(ini, "[Options]\r\nNetWareClient=\r\n"));
+    EXPECT_EQ(ReadProgramOptions(ini).netware_client, "libkorvane-netware-client.so.1");
+    ASSERT_TRUE(WriteProfileString(ini, "Options", "NetWareClient", "/opt/nw/libclient.so"));
+    ProgramOptions options = ReadProgramOptions(ini);
+    EXPECT_EQ(options.netware_client, "/opt/nw/libclient.so");
+    // The Options dialog's OK keeps it.
+    ASSERT_TRUE(WriteProgramOptions(ini, options));
+    EXPECT_EQ(ReadProgramOptions(ini).netware_client, "/opt/nw/libclient.so");
+}
+
 TEST(ProjectList, SavedDocumentsFirstThenEmptyPlaces) {
     TempDir dir;
     const std::string ini = dir / "Korvane.ini";

@@ -345,6 +345,10 @@ TEST_F(CatalogueLifecycle, EmptyingKeepsUserVolumesAndStoredQueries) {
 
 TEST_F(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
     OpenTables();
+    std::string report;
+    // A catalogue that was never built is in good order: it needs no Computer row yet.
+    EXPECT_TRUE(catalogue_.IntegrityCheck(report)) << report;
+
     TableCursor& computer = catalogue_.computer_table();
     ASSERT_TRUE(computer.AddNew());
     computer.SetInt("Computer ID", 1);
@@ -360,7 +364,6 @@ TEST_F(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
     AddFolder(1, 0, 1, "C:");
     AddFolder(2, 1, 0, "Data");
     AddFile(1, 2, "a.txt", 10);
-    std::string report;
     EXPECT_TRUE(catalogue_.IntegrityCheck(report)) << report;
     EXPECT_EQ(report, "The catalogue is in good order.\n");
 
@@ -371,6 +374,13 @@ TEST_F(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
         << report;
     EXPECT_NE(report.find("1 files name a folder that does not exist."), std::string::npos) << report;
     EXPECT_NE(report.find("counters"), std::string::npos) << report;
+
+    // Rows without the Computer row that numbers them.
+    RawConnection other(path_);
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    ASSERT_TRUE(other.Exec("DELETE FROM Computer"));
+    EXPECT_FALSE(catalogue_.IntegrityCheck(report));
+    EXPECT_NE(report.find("The Computer row is missing"), std::string::npos) << report;
 }
 
 class Compaction : public CatalogueTest {

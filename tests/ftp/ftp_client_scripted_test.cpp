@@ -255,7 +255,8 @@ TEST_F(FtpScriptedTest, PassiveReplyNamesAddressAndPort) {
     ASSERT_TRUE(Login());
     sockaddr_in address{};
     ASSERT_TRUE(FtpPassive(connection, address));
-    EXPECT_EQ(ntohl(address.sin_addr.s_addr), 0x0A000005u);
+    // The port is the reply's; the host is the one the control connection reached.
+    EXPECT_EQ(ntohl(address.sin_addr.s_addr), 0x7F000001u);
     EXPECT_EQ(ntohs(address.sin_port), 1025);
     SetLastNetError(0);
     EXPECT_FALSE(FtpPassive(connection, address));
@@ -321,6 +322,55 @@ TEST_F(FtpScriptedTest, PassiveListingWithBothRepliesInOnePacket) {
     EXPECT_EQ(status.front(), "");
     EXPECT_EQ(status.back(), std::to_string(listing.size()));
     EXPECT_EQ(Stop(), (std::vector<std::string>{"USER alice", "PASS pa ss", "PASV", "TYPE A", "LIST"}));
+}
+
+TEST_F(FtpScriptedTest, PassiveReplyNamingAnotherHostStillReachesTheServer) {
+    // A server that names another host would have us connect there (a bounce);
+    // the data connection goes to the server we logged in to.
+    server.Login()
+        .Receive()
+        .PassiveReply("192,0,2,77")
+        .Receive()
+        .Send("200 Type set to A\r\n")
+        .Receive()
+        .SendPassiveData("-rw-r--r-- 1 ftp ftp 1 Jan  5  2001 a\r\n")
+        .Send("150 Here\r\n226 Done\r\n");
+    ASSERT_TRUE(Login());
+    std::string file;
+    ASSERT_TRUE(FtpTransfer(connection, file, "", true, true, nullptr));
+    EXPECT_EQ(testing::ReadFileBytes(file), "-rw-r--r-- 1 ftp ftp 1 Jan  5  2001 a\r\n");
+    Stop();
+    EXPECT_TRUE(server.Problem().empty()) << server.Problem();
+}
+
+TEST_F(FtpScriptedTest, FailedRetrievalKeepsTheFileThatWasThere) {
+    struct Case {
+        const char* what;
+        bool refused;  // 550 to RETR, else the data connection breaks off mid-file
+    };
+    for (const Case& c : {Case{"refused", true}, Case{"broken off", false}}) {
+        SCOPED_TRACE(c.what);
+        testing::TempDir folder;
+        ScriptedServer one;
+        one.Login().Receive().PassiveReply().Receive().Send("200 Type set to I\r\n").Receive();
+        if (c.refused)
+            one.Send("550 No such file\r\n");
+        else
+            one.Send("150 Opening\r\n").SendPassiveData("partial").Pause(50ms).Reset();
+        one.Start();
+        FtpConnection client;
+        client.timeouts = FtpTimeouts{2, 2, 2, 2, 2};
+        ASSERT_TRUE(FtpLogin(client, "127.0.0.1", "", "alice", "pa ss", one.port(), nullptr));
+        std::string local = folder / "report.doc";
+        ASSERT_TRUE(testing::WriteFileBytes(local, "the only copy"));
+        EXPECT_FALSE(FtpTransfer(client, local, "report.doc", false, true, nullptr));
+        EXPECT_EQ(testing::ReadFileBytes(local), "the only copy");
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(folder.path()))
+            ++files;
+        EXPECT_EQ(files, 1u) << "no part file is left behind";
+        one.Stop();
+    }
 }
 
 TEST_F(FtpScriptedTest, ActiveRetrievalTellsTheServerWhereToConnect) {

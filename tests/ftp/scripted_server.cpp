@@ -132,8 +132,8 @@ ScriptedServer& ScriptedServer::Silence() {
     return *this;
 }
 
-ScriptedServer& ScriptedServer::PassiveReply() {
-    steps_.push_back([this](int& fd) {
+ScriptedServer& ScriptedServer::PassiveReply(std::string host) {
+    steps_.push_back([this, host](int& fd) {
         int data_port = 0;
         if (data_listener_ >= 0)
             ::close(data_listener_);
@@ -141,8 +141,8 @@ ScriptedServer& ScriptedServer::PassiveReply() {
         if (data_listener_ < 0)
             return false;
         char text[96];
-        std::snprintf(text, sizeof text, "227 Entering Passive Mode (127,0,0,1,%d,%d)\r\n", data_port / 256,
-                      data_port % 256);
+        std::snprintf(text, sizeof text, "227 Entering Passive Mode (%s,%d,%d)\r\n", host.c_str(),
+                      data_port / 256, data_port % 256);
         return SendAll(fd, text);
     });
     return *this;

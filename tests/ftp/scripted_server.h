@@ -26,8 +26,9 @@ class ScriptedServer {
     ScriptedServer& Reset();    // closes with a reset (RST)
     ScriptedServer& Close();    // orderly close
     ScriptedServer& Silence();  // sends nothing more until the test ends
-    // Opens a data listener and sends "227 Entering Passive Mode (127,0,0,1,p1,p2)".
-    ScriptedServer& PassiveReply();
+    // Opens a data listener on 127.0.0.1 and sends "227 Entering Passive Mode
+    // (h1,h2,h3,h4,p1,p2)" naming the given host bytes (a hostile server may name another host).
+    ScriptedServer& PassiveReply(std::string host = "127,0,0,1");
     // Accepts the passive data connection, sends the bytes, closes it.
     ScriptedServer& SendPassiveData(std::string bytes);
     // Accepts the passive data connection and holds it open without sending.

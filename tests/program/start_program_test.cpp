@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/profile_file.h"
+#include "program/catalogue_upkeep.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -28,7 +29,7 @@ protected:
             runs_.push_back(path);
             seen_counters_ = program.counters;
             seen_interactive_ = program.interactive;
-            return 1;
+            return kExitSuccess;
         });
     }
 
@@ -118,6 +119,16 @@ TEST_F(StartProgramTest, WindowedModesKeepTheCatalogueOpen) {
     EXPECT_TRUE(runs_.empty());
     EndProgram(state);
     EXPECT_FALSE(state.catalogue.IsOpen());
+}
+
+TEST_F(StartProgramTest, RepairOfACatalogueNeverBuiltFindsNothingWrong) {
+    RecordingUserInterface ui;
+    ProgramState state(ui);
+    SingleInstanceLock lock;
+    ASSERT_EQ(Start(state, {"/OPEN", "weekly.qry"}, lock).outcome, StartOutcome::OpenWindows);
+    std::string report;
+    EXPECT_TRUE(RepairOpenCatalogue(state, report)) << report;
+    EndProgram(state);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "query/criterion.h"
 #include "query/query_catalogue.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

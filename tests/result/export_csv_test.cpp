@@ -7,8 +7,8 @@
 
 #include "catalogue/sql_statement.h"
 #include "query/query_catalogue.h"
-#include "result/run_query.h"
 #include "result/csv_reader.h"
+#include "result/run_query.h"
 
 namespace korvane {
 namespace {
@@ -26,6 +26,10 @@ class ExportCsvTest : public testing::QueryCatalogueTest {
         AddFile(4, 3, "both, \"q\".txt", 40);
         AddFile(5, 3, "two\nlines.txt", 50);
         AddFile(6, 2, "huge.iso", 3e9);
+        AddFile(7, 3, "\"lead.txt", 60);
+        AddFile(8, 3, "\"both\"", 70);
+        AddFile(9, 3, "\"a\"b", 80);
+        AddFile(10, 3, "\"\"\"", 90);
         LoadTree();
         profile_.query_name = result_.result_name = "Export";
         for (const char* name : {"Name", "Size", "Modify Date"}) {
@@ -61,7 +65,7 @@ TEST_F(ExportCsvTest, RowsReadBackUnchanged) {
     const std::string text = ReadFileBytes(path);
     // Hidden Attributes; Parent ID titled Path.
     EXPECT_TRUE(text.starts_with("Name,Size,Modify Date,Path\r\n")) << text;
-    EXPECT_NE(text.find("\r\nsay \"hi\".txt,30,23:59:59 12/31/2000,C:\\Data\\Old\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\"say \"\"hi\"\".txt\",30,23:59:59 12/31/2000,C:\\Data\\Old\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\n\"a, b.txt\",20,,C:\\Data\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nhuge.iso,3000000000,,C:\\Data\r\n"), std::string::npos);
 
@@ -72,6 +76,10 @@ TEST_F(ExportCsvTest, RowsReadBackUnchanged) {
         {"say \"hi\".txt", "30", "23:59:59 12/31/2000", "C:\\Data\\Old"},
         {"both, \"q\".txt", "40", "", "C:\\Data\\Old"},
         {"two\nlines.txt", "50", "", "C:\\Data\\Old"},
+        {"\"lead.txt", "60", "", "C:\\Data\\Old"},
+        {"\"both\"", "70", "", "C:\\Data\\Old"},
+        {"\"a\"b", "80", "", "C:\\Data\\Old"},
+        {"\"\"\"", "90", "", "C:\\Data\\Old"},
         {"huge.iso", "3000000000", "", "C:\\Data"},
     };
     EXPECT_EQ(ParseCsv(text), expected);
@@ -84,7 +92,7 @@ TEST_F(ExportCsvTest, FieldQuoting) {
     AppendCsvField(line, "a,\"b\"");
     AppendCsvField(line, "cr\r");
     AppendCsvField(line, "");
-    EXPECT_EQ(line, "plaina\"b\"a,\"\"b\"\"\"\"cr\r\"");
+    EXPECT_EQ(line, "plain\"a\"\"b\"\"a,\"\"b\"\"\"\"cr\r\"");
 }
 
 TEST_F(ExportCsvTest, ProgressAndCancel) {

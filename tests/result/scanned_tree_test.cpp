@@ -18,13 +18,13 @@
 #include "catalogue/schema.h"
 #include "query/query_execute.h"
 #include "query/query_file.h"
+#include "result/csv_reader.h"
 #include "result/export_csv.h"
 #include "result/result_file.h"
 #include "result/run_query.h"
 #include "scan/volume_scanner.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "result/csv_reader.h"
 
 namespace korvane {
 namespace {

@@ -49,8 +49,9 @@ class IndependentWalk {
                 totals.own_files += 1;
                 totals.size += static_cast<double>(st.st_size);
                 totals.own_size += static_cast<double>(st.st_size);
-                const std::uint64_t allocated = static_cast<std::uint64_t>(st.st_blocks) * 512;
-                totals.blocks += static_cast<double>((allocated + cluster_ - 1) / cluster_);
+                // No file here is compressed: its compressed size is its size.
+                const auto size = static_cast<std::uint64_t>(st.st_size);
+                totals.blocks += static_cast<double>((size + cluster_ - 1) / cluster_);
             }
         }
         by_path[path] = totals;

@@ -122,9 +122,10 @@ TEST_F(ScanTest, ATreeIsRecordedWithExactTotalsOwnersAndTypes) {
     auto blocks = [cluster](std::uint64_t bytes) {
         return static_cast<double>((bytes + cluster - 1) / cluster);
     };
-    EXPECT_EQ(rows.folders.at(docs).blocks,
-              blocks(Allocated(root + "/docs/report.final.doc")) + blocks(Allocated(root + "/docs/README")));
-    EXPECT_EQ(rows.folders.at(1).blocks, blocks(Allocated(root + "/top.txt")));
+    // Blocks count the compressed size, which is the size of a file that is
+    // not compressed.
+    EXPECT_EQ(rows.folders.at(docs).blocks, blocks(4096) + blocks(4097));
+    EXPECT_EQ(rows.folders.at(1).blocks, blocks(1));
     EXPECT_EQ(rows.folders.at(empty).blocks, 0);
 
     const auto in_docs = FilesIn(rows, docs);
@@ -132,7 +133,7 @@ TEST_F(ScanTest, ATreeIsRecordedWithExactTotalsOwnersAndTypes) {
     EXPECT_EQ(in_docs.at("report.final.doc").type, "doc");
     EXPECT_EQ(in_docs.at("README").type, std::nullopt);
     EXPECT_EQ(in_docs.at("README").size, 4097);
-    EXPECT_EQ(in_docs.at("README").compressed, static_cast<double>(Allocated(root + "/docs/README")));
+    EXPECT_EQ(in_docs.at("README").compressed, 4097);
     EXPECT_EQ(in_docs.at("README").owner, OwnerName());
     EXPECT_EQ(in_docs.at("README").attributes & 0x20, 0x20);
     EXPECT_TRUE(in_docs.at("README").has_modify);
@@ -231,18 +232,24 @@ TEST_F(ScanTest, SymbolicLinksAreRecordedAsFilesAndNeverFollowed) {
     EXPECT_EQ(rows.folders.at(1).size, 100 + 1 + 2 + root.size() + 5 + 14);
 }
 
-TEST_F(ScanTest, SparseFilesKeepTheirFullSizeAndSmallAllocation) {
+// Only a file carrying the compressed attribute has a compressed size of its
+// own: a sparse file and a small one record their size there, whatever the
+// file system allocated for them.
+TEST_F(ScanTest, FilesWithoutTheCompressedAttributeRecordTheirSizeAsCompressed) {
     const std::string root = Tree("sparse");
     const std::uint64_t five_gib = 5ULL << 30;
     MakeSparse(root + "/disk.img", five_gib);
+    MakeFile(root + "/ten", 10);
     ASSERT_TRUE(Build(root));
     const CatalogueRows rows = Read();
     const ScannedFile image = FilesIn(rows, 1).at("disk.img");
     EXPECT_EQ(image.size, 5368709120.0);
-    EXPECT_LT(image.compressed, 1024.0 * 1024.0);
-    EXPECT_EQ(image.compressed, static_cast<double>(Allocated(root + "/disk.img")));
-    EXPECT_EQ(rows.folders.at(1).size, 5368709120.0);
-    EXPECT_LT(rows.folders.at(1).blocks, 300);
+    EXPECT_LT(Allocated(root + "/disk.img"), 1024u * 1024u);
+    EXPECT_EQ(image.compressed, 5368709120.0);
+    EXPECT_EQ(image.attributes & 0x800, 0);
+    EXPECT_GE(Allocated(root + "/ten"), 512u);
+    EXPECT_EQ(FilesIn(rows, 1).at("ten").compressed, 10.0);
+    EXPECT_EQ(rows.folders.at(1).size, 5368709130.0);
     EXPECT_EQ(image.type, "img");
 }
 
@@ -272,7 +279,7 @@ TEST_F(ScanTest, AFileVanishingBetweenListingAndStatIsSkipped) {
     EXPECT_EQ(rows.volumes.at(0).files, 1);
 }
 
-TEST_F(ScanTest, AnUnreadableFolderIsRecordedAsEmpty) {
+TEST_F(ScanTest, AnUnreadableFolderIsRecordedAsEmptyWithAWarning) {
     const std::string root = Tree("locked");
     fs::create_directories(root + "/open");
     fs::create_directories(root + "/shut/inner");
@@ -301,7 +308,7 @@ TEST_F(ScanTest, AnUnreadableFolderIsRecordedAsEmpty) {
         Catalogue catalogue(silent);
         FolderTree tree;
         IdCounters counters;
-        ScanContext context{catalogue, tree, counters, silent, ""};
+        ScanContext context{catalogue, tree, counters, silent, dir_ / "Event.log"};
         const bool ok = catalogue.OpenCatalogue(db_path_) && BuildCatalogue(context, root, nullptr);
         catalogue.CloseCatalogue();
         _exit(ok ? 0 : 1);
@@ -326,6 +333,11 @@ TEST_F(ScanTest, AnUnreadableFolderIsRecordedAsEmpty) {
     EXPECT_EQ(rows.folders.at(1).folders, 2);
     EXPECT_EQ(rows.folders.at(1).size, 5);
     EXPECT_EQ(rows.counters.next_folder, 4);
+    const std::string log = ReadFileBytes(dir_ / "Event.log");
+    EXPECT_NE(log.find("\"Warning\", \"Scan of " + root + " left out the contents of 1 folder, the first being " +
+                       root + "/shut (Permission denied).\""),
+              std::string::npos)
+        << log;
 }
 
 class CancelTest : public ScanTest, public ::testing::WithParamInterface<bool> {};
@@ -596,9 +608,9 @@ void RemoveChainBelow(int fd) {
     }
 }
 
-TEST_F(ScanTest, AChainDeeperThanTheLimitIsRecordedDownToTheLimit) {
+TEST_F(ScanTest, AChainDeeperThanTheLimitIsRecordedDownToTheLimitWithAWarning) {
     const std::string root = Tree("chain");
-    MakeChain(root, kMaxScanDepth + 40);
+    MakeChain(root, 3000);
     const bool built = Build(root);
     const int fd = ::open(root.c_str(), O_DIRECTORY | O_CLOEXEC);
     RemoveChainBelow(fd);
@@ -613,6 +625,17 @@ TEST_F(ScanTest, AChainDeeperThanTheLimitIsRecordedDownToTheLimit) {
         EXPECT_EQ(folder.level, id - 1);
         EXPECT_EQ(folder.folders, kMaxScanDepth + 1 - folder.level) << id;
     }
+    // What was left out is said once for the volume, with the first path.
+    std::string first = root;
+    for (int level = 0; level <= kMaxScanDepth; ++level) {
+        first += "/d";
+    }
+    ASSERT_EQ(context_.report.warnings.size(), 1u);
+    EXPECT_EQ(context_.report.warnings[0], "Scan of " + root + " left out the contents of 1 folder, the first being " +
+                                               first + " (deeper than 2048 folders).");
+    const std::string log = ReadFileBytes(dir_ / "Event.log");
+    EXPECT_NE(log.find("\"Korvane\", \"Warning\", \"Scan of " + root + " left out the contents of 1 folder"),
+              std::string::npos);
 }
 
 TEST_F(ScanTest, AnotherMountInsideTheTreeIsRecordedEmptyAndNotEntered) {

@@ -7,6 +7,7 @@
 #include "app/document_settings.h"
 #include "app/profile_file.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "schedule/scheduler_socket.h"
+#include "test_paths.h"
 
 extern char** environ;
 

@@ -15,6 +15,7 @@
 #include "scheduler_process.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

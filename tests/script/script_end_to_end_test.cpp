@@ -7,6 +7,8 @@
 #include <fstream>
 #include <set>
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include "program/start_program.h"
@@ -111,8 +113,73 @@ TEST_F(ScriptEndToEnd, QueryFailuresNameTheirCause) {
 TEST_F(ScriptEndToEnd, ScanOfNothingReadableFails) {
     const std::string script = WriteScript({"Scan \"" + (dir_ / "no such folder") + "\""});
     ASSERT_EQ(RunScript(state_, script), 1);
-    EXPECT_NE(ReadFileBytes(state_.paths.event_log_path).find("Error on line 1: Scan could not read any volume of"),
-              std::string::npos);
+    const std::string log = ReadFileBytes(state_.paths.event_log_path);
+    EXPECT_NE(log.find("\"Korvane\", \"Warning\", \"Can not scan " + (dir_ / "no such folder") +
+                       "/, error 2 (No such file or directory).\""),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Error on line 1: Scan of \"" + (dir_ / "no such folder") +
+                       "\" failed: No volume of the list could be read."),
+              std::string::npos)
+        << log;
+}
+
+// A FIFO named as a query or result file is refused at once instead of
+// waiting for a writer.
+TEST_F(ScriptEndToEnd, QueryAndResultFilesThatAreFifosDoNotBlock) {
+    ASSERT_EQ(mkfifo((state_.paths.folder + "Pipe.qry").c_str(), 0644), 0);
+    ASSERT_EQ(mkfifo((state_.paths.folder + "Docs.rst").c_str(), 0644), 0);
+    const std::string script = WriteScript({"Scan \"" + tree_ + "\"", "Query \"Pipe\", \"" + tree_ + "\"",
+                                            "Query \"Docs\", \"" + tree_ + "\"", "Logfile \"@Docs\""});
+    ASSERT_EQ(RunScript(state_, script), 1);
+    const std::string log = ReadFileBytes(state_.paths.event_log_path);
+    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Pipe.qry."),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Error on line 3"), std::string::npos) << log;
+    EXPECT_EQ(ReadFileBytes(state_.paths.folder + "Docs.log"),
+              tree_ + "/sub dir/c.DOC\r\n" + tree_ + "/big, \"quoted\".doc\r\n" + tree_ + "/a.doc\r\n");
+}
+
+// A damaged File table: the Query line gives the engine's reason, and the
+// next Scan, which writes a new catalogue, mends it.
+TEST_F(ScriptEndToEnd, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMendsIt) {
+    ASSERT_EQ(RunScript(state_, WriteScript({"Scan \"" + tree_ + "\""})), 1);
+    const std::string db = state_.paths.folder + "Korvane.db";
+    int root_page = 0;
+    {
+        sqlite3* raw = nullptr;
+        ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
+        sqlite3_stmt* statement = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT rootpage FROM sqlite_master WHERE name = 'File'", -1, &statement,
+                                     nullptr),
+                  SQLITE_OK);
+        ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+        root_page = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        sqlite3_close(raw);
+    }
+    EndProgram(state_);
+    {
+        // Garbage over the File table's root page.
+        std::fstream file(db, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(root_page - 1) * 4096);
+        const std::string garbage(4096, '\x5a');
+        file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    }
+    ASSERT_TRUE(state_.catalogue.OpenCatalogue(db));
+    ASSERT_TRUE(LoadCatalogueState(state_));
+    ASSERT_EQ(RunScript(state_, WriteScript({"Query \"Docs\", \"" + tree_ + "\"", "Scan \"" + tree_ + "\"",
+                                             "Query \"Docs\", \"" + tree_ + "\""})),
+              1);
+    const std::string log = ReadFileBytes(state_.paths.event_log_path);
+    EXPECT_NE(log.find("Error on line 1: Query Docs could not be read: database disk image is malformed"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Error on line 2"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Error on line 3"), std::string::npos) << log;
+    std::string report;
+    EXPECT_TRUE(state_.catalogue.IntegrityCheck(report)) << report;
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "support/temp_dir.h"
+#include "test_paths.h"
 
 namespace korvane {
 namespace {

@@ -131,7 +131,10 @@ TEST_F(OptionsDialogTest, CatalogueUpkeepButtons) {
         ++compactions;
         return true;
     };
-    upkeep.repair = [] { return false; };
+    upkeep.repair = [](std::string& report) {
+        report = "3 files name a folder that does not exist.\n";
+        return false;
+    };
     upkeep.empty = [&] { return WriteFileBytes(catalogue, ""); };
     COptions dialog(ini, in_force, upkeep, ui);
     ASSERT_TRUE(dialog.CompactButton()->isEnabled());
@@ -143,7 +146,8 @@ TEST_F(OptionsDialogTest, CatalogueUpkeepButtons) {
 
     QTest::mouseClick(dialog.RepairButton(), Qt::LeftButton);
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "The catalogue could not be repaired.");
+    EXPECT_EQ(ui.messages[0].text,
+              "The catalogue could not be repaired.\n\n3 files name a folder that does not exist.\n");
 
     ui.answers = {MessageAnswer::No};
     QTest::mouseClick(dialog.EmptyButton(), Qt::LeftButton);

@@ -13,6 +13,7 @@
 #include "qt_environment.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 #include "ui/event_viewer.h"
 #include "ui/main_frame.h"
 #include "ui/options_dialog.h"
@@ -92,7 +93,7 @@ TEST_F(Screenshots, MainWindowEmpty) {
 
 TEST_F(Screenshots, Dialogs) {
     ASSERT_TRUE(WriteProfileString(start.paths.settings_path, "Email", "SMTPServer", "mail.example.org"));
-    CatalogueUpkeep upkeep{[] { return true; }, [] { return true; }, [] { return true; }};
+    CatalogueUpkeep upkeep{[] { return true; }, [](std::string&) { return true; }, [] { return true; }};
     COptions options(start.paths.settings_path, start.options, upkeep, ui);
     options.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&options));

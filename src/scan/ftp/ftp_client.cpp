@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -95,6 +96,7 @@ void ResetConnection(FtpConnection& connection) {
     connection.control.Close();
     connection.replies.Reset();
     connection.local_address = in_addr{};
+    connection.peer_address = in_addr{};
     connection.logged_in = false;
     connection.aborted = 0;
     connection.transferred = 0;
@@ -140,6 +142,7 @@ bool LoginSteps(FtpConnection& connection, std::string_view host, std::string_vi
     if (!LocalAddressOf(fd, local))
         return false;
     connection.local_address = local.sin_addr;
+    connection.peer_address = server.sin_addr;
 
     if (!FtpTakeReply(connection, "220", nullptr))
         return false;
@@ -201,6 +204,30 @@ bool OpenDataConnection(FtpConnection& connection, bool passive) {
         return false;
     }
     return FtpPort(connection, local);
+}
+
+// A retrieval is written to a new file beside its target and renamed over it
+// only once the server has sent everything: a refused or broken transfer never
+// truncates or removes a file that was already there.
+bool OpenPartFileBeside(TransferState& state, const std::string& target) {
+    std::string pattern = target + ".part-XXXXXX";
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) {
+        StoreErrnoAsNetError();
+        return false;
+    }
+    state.path = pattern;
+    // mkostemp makes the file private; a download gets the mode a new file would.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+    state.file.reset(::fdopen(fd, "wb"));
+    if (!state.file) {
+        ::close(fd);
+        StoreErrnoAsNetError();
+        return false;
+    }
+    return true;
 }
 
 bool ReceiveData(TransferState& state, const FtpStatusCallback& status, std::uint64_t max_bytes) {
@@ -276,13 +303,8 @@ bool TransferSteps(TransferState& state, std::string& local_file, std::string_vi
             StoreErrnoAsNetError();
             return false;
         }
-    } else {
-        state.file.reset(std::fopen(local_file.c_str(), "wbe"));
-        if (!state.file) {
-            StoreErrnoAsNetError();
-            return false;
-        }
-        state.path = local_file;
+    } else if (!OpenPartFileBeside(state, local_file)) {
+        return false;
     }
 
     std::string reply;
@@ -311,6 +333,10 @@ bool TransferSteps(TransferState& state, std::string& local_file, std::string_vi
     state.closing_reply_due = false;
     if (!FtpTakeReply(connection, "226", nullptr))
         return false;
+    if (!listing && ::rename(state.path.c_str(), local_file.c_str()) != 0) {
+        StoreErrnoAsNetError();
+        return false;
+    }
     state.keep_file = true;
     if (listing)
         local_file = state.path;
@@ -421,6 +447,10 @@ bool FtpPassive(FtpConnection& connection, sockaddr_in& address) {
         SetLastNetError(kNetErrorInvalid);
         return false;
     }
+    // Only the port is taken from the reply: a server naming another host
+    // would make us connect wherever it likes (a bounce), and one behind NAT
+    // names an address we cannot reach anyway.
+    address.sin_addr = connection.peer_address;
     return true;
 }
 

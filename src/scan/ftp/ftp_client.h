@@ -51,6 +51,7 @@ struct FtpConnection {
     FtpAbortCallback abort_callback;
     SocketHandle data;        // listening or connected data socket of the current transfer
     in_addr local_address{};  // of the control connection; data sockets bind to it
+    in_addr peer_address{};   // the server the control connection reached; passive data goes there too
     bool logged_in = false;
     int aborted = 0;                // the abort callback's last result
     std::uint64_t transferred = 0;  // bytes of the last transfer

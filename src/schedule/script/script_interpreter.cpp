@@ -9,6 +9,7 @@
 
 #include "app/document_settings.h"
 #include "app/event_log.h"
+#include "app/profile_file.h"
 #include "app/text_helpers.h"
 #include "schedule/command_line.h"
 #include "actions/shell_operations.h"
@@ -25,6 +26,7 @@
 #include "scan/ftp/ftp_scan.h"
 #include "scan/volume_scanner.h"
 #include "schedule/process_launcher.h"
+#include "schedule/schedule_file.h"
 #include "schedule/script/script_tokens.h"
 
 namespace korvane {
@@ -81,18 +83,23 @@ int ScriptInterpreter::RunScript(const std::string& script_path) {
     script.SelectFile(path);
     script.SelectSection("Script");
     const long lines = script.ReadInt("Lines");
-    if (lines <= 0) {
+    all_succeeded_ = false;
+    ProfileDocument file;
+    if (lines <= 0 || !file.Load(path)) {
         WriteEvent(log, source, "Error", FillTemplate("Could not open or empty script '%s'.", path));
         return 0;
     }
     bool all_succeeded = true;
-    for (long k = 0; k < lines; ++k) {
+    // A line that is not there is empty and succeeds: only present lines run,
+    // so a huge count costs nothing.
+    for (const long k : PresentLineIndices(file, lines)) {
         const std::string line = script.ReadText("ScriptLine[" + std::to_string(k) + "]", "", kScriptLineLength);
         if (!RunScriptLine(SplitScriptLine(line))) {
             all_succeeded = false;
             WriteEvent(log, source, "Error", "Error on line " + std::to_string(k + 1) + ": " + error_);
         }
     }
+    all_succeeded_ = all_succeeded;
     if (all_succeeded) {
         WriteEvent(log, source, "Info",
                    FillTemplate("Success executing script %s of ", path) + std::to_string(lines) +
@@ -163,10 +170,10 @@ bool ScriptInterpreter::Scan(const std::vector<std::string>& parameters) {
     for (const auto& parameter : parameters) volume_list += (volume_list.empty() ? "" : ",") + parameter;
     ScanContext context(state_.catalogue, state_.tree, state_.counters, state_.ui, state_.paths.event_log_path);
     context.ftp_scan = kScanFtpUserVolume;
-    const bool built = BuildCatalogue(context, volume_list, nullptr);
-    // The volume counter advances only for a volume that was walked.
-    if (!built || state_.counters.next_volume <= 1) {
-        return Fail(FillTemplate("Scan could not read any volume of %s.", volume_list));
+    context.netware = state_.netware.get();
+    if (!BuildCatalogue(context, volume_list, nullptr)) {
+        // The previous catalogue is still in place; the log says why.
+        return Fail(FillTemplate("Scan of %s failed: ", volume_list) + context.report.failure);
     }
     return true;
 }
@@ -203,10 +210,24 @@ bool ScriptInterpreter::Query(const std::vector<std::string>& parameters) {
     data.profile = &profile;
     QueryBuildOptions options;
     options.display_sql = false;
-    if (!RunQuery(&profile, data, state_.catalogue, tree, nullptr, options) || data.row_count == 0) {
+    // The engine's own reason when the answer could not be read at all; only
+    // an answer that really is empty has no results.
+    const StoredQuery& stored = state_.catalogue.stored_query();
+    if (!RunQuery(&profile, data, state_.catalogue, tree, nullptr, options)) {
+        const std::string& reason = stored.last_error().empty() ? state_.catalogue.last_error() : stored.last_error();
+        return Fail(FillTemplate("Query %s could not run", profile.query_name) +
+                    (reason.empty() ? std::string(".") : ": " + reason));
+    }
+    if (data.row_count == 0) {
+        if (!stored.last_error().empty()) {
+            return Fail(FillTemplate("Query %s could not be read: ", profile.query_name) + stored.last_error());
+        }
         return Fail(FillTemplate("No results found in query %s.", profile.query_name));
     }
     if (!CollectFiles(data, initial_folder, entry.files)) {
+        if (!stored.last_error().empty()) {
+            return Fail(FillTemplate("Query %s could not be read: ", profile.query_name) + stored.last_error());
+        }
         return Fail(FillTemplate("Query %s found only folders.", profile.query_name));
     }
     entry.name = name;
@@ -355,6 +376,14 @@ bool ScriptInterpreter::RemoveDirectory(const std::vector<std::string>& paramete
 int RunScript(ProgramState& state, const std::string& script_path) {
     ScriptInterpreter interpreter(state);
     return interpreter.RunScript(script_path);
+}
+
+int RunScriptForExitStatus(ProgramState& state, const std::string& script_path) {
+    ScriptInterpreter interpreter(state);
+    if (interpreter.RunScript(script_path) != 1) {
+        return kExitScriptUnreadable;
+    }
+    return interpreter.all_succeeded() ? kExitSuccess : kExitLineFailed;
 }
 
 }  // namespace korvane

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "program/program_state.h"
+#include "program/start_program.h"
 #include "result/result_data.h"
 
 namespace korvane {
@@ -26,6 +27,8 @@ public:
     // Runs one tokenized line; on failure error_text() says why.
     bool RunScriptLine(const std::vector<std::string>& tokens);
     const std::string& error_text() const { return error_; }
+    // True when the last RunScript ran every line successfully.
+    bool all_succeeded() const { return all_succeeded_; }
 
 private:
     bool Fail(std::string text);
@@ -48,9 +51,14 @@ private:
     ProgramState& state_;
     std::vector<ScriptQueryEntry> queries_;
     std::string error_;
+    bool all_succeeded_ = false;
 };
 
-// The start-up's entry: runs the script with a fresh interpreter.
+// Runs the script with a fresh interpreter; RunScript's result.
 int RunScript(ProgramState& state, const std::string& script_path);
+// The start-up's entry: runs the script with a fresh interpreter and gives
+// the run's exit status (kExitSuccess, kExitLineFailed or
+// kExitScriptUnreadable).
+int RunScriptForExitStatus(ProgramState& state, const std::string& script_path);
 
 }  // namespace korvane

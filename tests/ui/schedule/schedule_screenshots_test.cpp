@@ -9,6 +9,7 @@
 
 #include "schedule/schedule_editing.h"
 #include "schedule_window_fixture.h"
+#include "test_paths.h"
 #include "ui/schedule/command_dialog.h"
 #include "ui/schedule/schedule_time_dialog.h"
 

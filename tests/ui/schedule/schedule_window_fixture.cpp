@@ -11,6 +11,7 @@
 #include "catalogue/schema.h"
 #include "qt_environment.h"
 #include "schedule/scheduler_link.h"
+#include "test_paths.h"
 
 namespace korvane::testing {
 

@@ -1,0 +1,204 @@
+// A build never loses or mixes the previous catalogue: killed at any row,
+// stopped by an exception or given a folder that is not there, the catalogue
+// in place stays exactly as it was, and a reader during the build sees the
+// previous one. (A full disk is tried on the whole program, in the script
+// tests.)
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <new>
+#include <string>
+
+#include "catalogue/stored_query.h"
+#include "catalogue/user_volumes.h"
+#include "scan_fixture.h"
+
+namespace korvane::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Everything a build changes, as one comparable text, read by a connection
+// of its own.
+std::string Contents(const std::string& db_path) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return "unreadable";
+    }
+    std::string text;
+    const char* queries[] = {
+        "SELECT 'computer', \"Volume Key\", \"Folder Key\", \"File Key\" FROM Computer",
+        "SELECT 'volume', \"Volume ID\", \"Folder ID\", Root, Files, Folders FROM Volume ORDER BY 2",
+        "SELECT 'folder', \"Folder ID\", Name, \"Parent ID\", Files, Folders, Size FROM Folder ORDER BY 2",
+        "SELECT 'file', \"File ID\", Name, \"Parent ID\", Size, Compressed FROM File ORDER BY 2",
+        "SELECT 'uv', \"UV ID\", Location FROM \"User Volumes\" ORDER BY 2",
+        "SELECT 'query', Name, SQL FROM \"Stored Queries\" ORDER BY 2",
+    };
+    for (const char* sql : queries) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+            text += std::string("error: ") + sqlite3_errmsg(db) + "\n";
+            continue;
+        }
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                const unsigned char* value = sqlite3_column_text(statement, i);
+                text += value != nullptr ? reinterpret_cast<const char*>(value) : "null";
+                text += '|';
+            }
+            text += '\n';
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return text;
+}
+
+class BuildSafetyTest : public ScanTest {
+  protected:
+    // A complete previous catalogue of a small tree, with a user volume and
+    // a stored query of the person's own.
+    void SetUp() override {
+        ScanTest::SetUp();
+        old_ = Tree("old");
+        fs::create_directories(old_ + "/keep");
+        MakeFile(old_ + "/keep/a.txt", 11);
+        MakeFile(old_ + "/b.txt", 22);
+        ASSERT_TRUE(catalogue_.OpenCatalogueTables());
+        ASSERT_TRUE(OpenUserVolumes(catalogue_));
+        UserVolumeRecord volume;
+        volume.location = "ftp:example.org/pub";
+        ASSERT_TRUE(AddUserVolume(catalogue_, volume));
+        ASSERT_TRUE(CloseUserVolumes(catalogue_));
+        ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+        ASSERT_TRUE(catalogue_.stored_query().CreateStoredQuery("Mine"));
+        ASSERT_TRUE(catalogue_.stored_query().SetStoredQuerySql("SELECT File.Name FROM File;"));
+        catalogue_.stored_query().CloseStoredQuery();
+        ASSERT_TRUE(Build(old_));
+        previous_ = Contents(db_path_);
+        ASSERT_NE(previous_.find("a.txt"), std::string::npos);
+
+        big_ = Tree("big");
+        for (int d = 0; d < 10; ++d) {
+            fs::create_directories(big_ + "/d" + std::to_string(d));
+            for (int f = 0; f < 60; ++f) {
+                MakeFile(big_ + "/d" + std::to_string(d) + "/f" + std::to_string(f), 3);
+            }
+        }
+    }
+
+    void ExpectPreviousCatalogue() {
+        EXPECT_EQ(Contents(db_path_), previous_);
+        ASSERT_TRUE(catalogue_.IsOpen());
+        std::string report;
+        EXPECT_TRUE(catalogue_.IntegrityCheck(report)) << report;
+        EXPECT_NE(FolderId(old_ + "/keep"), 0);
+        EXPECT_EQ(counters_.next_file, 3);
+    }
+
+    std::string old_, big_, previous_;
+};
+
+// The build runs in a child process that kills itself with SIGKILL once it
+// has handed the given number of rows to the writers.
+TEST_F(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
+    for (const std::uint64_t kill_at : {1u, 7u, 100u, 450u, 609u}) {
+        SCOPED_TRACE(kill_at);
+        catalogue_.CloseCatalogue();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            SilentUserInterface silent;
+            Catalogue catalogue(silent);
+            FolderTree tree;
+            IdCounters counters;
+            ScanContext context{catalogue, tree, counters, silent, ""};
+            context.on_row = [kill_at](std::uint64_t rows) {
+                if (rows == kill_at) {
+                    raise(SIGKILL);
+                }
+            };
+            catalogue.OpenCatalogue(db_path_);
+            BuildCatalogue(context, big_, nullptr);
+            _exit(3);  // the build has fewer rows than kill_at
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << status;
+        EXPECT_EQ(Contents(db_path_), previous_);
+        EXPECT_TRUE(fs::exists(db_path_ + ".rebuild"));
+        ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_));
+        // What the killed build left beside the catalogue goes at the next start.
+        EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
+    }
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(Read().files.size(), 600u);
+    EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
+    // The person's user volume and stored query came along.
+    const std::string now = Contents(db_path_);
+    EXPECT_NE(now.find("uv|1|ftp:example.org/pub|"), std::string::npos) << now;
+    EXPECT_NE(now.find("query|Mine|SELECT File.Name FROM File;|"), std::string::npos);
+}
+
+// An exception in the middle of a volume: no row of that volume reaches the
+// catalogue in place.
+TEST_F(BuildSafetyTest, AnExceptionInTheMiddleOfAVolumeWritesNoneOfIt) {
+    context_.on_row = [](std::uint64_t rows) {
+        if (rows == 300) {
+            throw std::bad_alloc();
+        }
+    };
+    EXPECT_FALSE(Build(old_ + "," + big_));
+    EXPECT_NE(context_.report.failure.find("The scan stopped"), std::string::npos) << context_.report.failure;
+    ExpectPreviousCatalogue();
+    EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
+}
+
+TEST_F(BuildSafetyTest, AFolderThatCannotBeReadKeepsThePreviousCatalogue) {
+    struct Case {
+        std::string list;
+        std::string cause;
+    };
+    const Case cases[] = {
+        {"\"" + trees_ + "/no such folder\"", "No such file or directory"},
+        {"/" + std::string(100000, 'x'), "File name too long"},
+        {"\"" + trees_ + "/missing\", \"uv: 99\"", "No such file or directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.list.substr(0, 80));
+        EXPECT_FALSE(Build(c.list));
+        EXPECT_EQ(context_.report.failure, "No volume of the list could be read.");
+        ASSERT_FALSE(context_.report.warnings.empty());
+        EXPECT_NE(context_.report.warnings[0].find(c.cause), std::string::npos)
+            << context_.report.warnings[0];
+        ExpectPreviousCatalogue();
+    }
+    const std::string log = ReadFileBytes(dir_ / "Event.log");
+    EXPECT_NE(log.find("\"Warning\", \"Can not scan " + trees_ + "/no such folder/, error 2 (No such file"),
+              std::string::npos)
+        << log;
+}
+
+// Another connection reading while the build writes sees the previous
+// catalogue, and the finished build afterwards.
+TEST_F(BuildSafetyTest, AReaderDuringTheBuildSeesThePreviousCatalogue) {
+    std::string seen;
+    context_.on_row = [&](std::uint64_t rows) {
+        if (rows == 400) {
+            seen = Contents(db_path_);
+        }
+    };
+    ASSERT_TRUE(Build(big_));
+    EXPECT_EQ(seen, previous_);
+    EXPECT_EQ(Read().files.size(), 600u);
+    EXPECT_EQ(FolderId(old_ + "/keep"), 0);
+    EXPECT_NE(FolderId(big_ + "/d3"), 0);
+}
+
+}  // namespace
+}  // namespace korvane::testing
