@@ -1,5 +1,6 @@
 #include "ui/schedule/command_view.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include "schedule/schedule_commands.h"
@@ -50,6 +51,8 @@ CCommandView::CCommandView(QWidget* parent) : QListView(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setIconSize(QSize(24, 24));
     setSpacing(2);
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { emit CommandChosen(index.data().toString()); });
 }
 
 void CCommandView::mousePressEvent(QMouseEvent* event) {
@@ -68,6 +71,15 @@ void CCommandView::mouseReleaseEvent(QMouseEvent* event) {
     QListView::mouseReleaseEvent(event);
     if (row)
         emit CommandDragged(model_.index(*row, 0).data().toString(), event->globalPosition().toPoint());
+}
+
+void CCommandView::keyPressEvent(QKeyEvent* event) {
+    const QModelIndex index = currentIndex();
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && index.isValid()) {
+        emit CommandChosen(index.data().toString());
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 }  // namespace korvane

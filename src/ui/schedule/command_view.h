@@ -36,11 +36,15 @@ class CCommandView : public QListView, public DocumentView {
   signals:
     // A command was dragged and let go at the global point.
     void CommandDragged(const QString& word, QPoint global);
+    // Enter or a double-click on a command: for the keyboard, the same as
+    // dragging it into the script.
+    void CommandChosen(const QString& word);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     CommandListModel model_;

@@ -59,8 +59,8 @@ CScheduleFrame::CScheduleFrame(ScheduleWindowDocument& document, QWidget* parent
         if (ListUnder(*commands_, global))
             script_->Model().RemoveLine(row);
     });
-    connect(script_, &QAbstractItemView::doubleClicked, this,
-            [this](const QModelIndex& index) { EditParameters(index.row()); });
+    connect(commands_, &CCommandView::CommandChosen, script_, &CScriptView::AppendCommand);
+    connect(script_, &CScriptView::LineChosen, this, &CScheduleFrame::EditParameters);
     connect(script_->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { statusBar()->clearMessage(); });
     connect(&document_, &ScheduleWindowDocument::StatusChanged, this, &CScheduleFrame::RefreshStatus);

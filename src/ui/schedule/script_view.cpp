@@ -2,6 +2,7 @@
 
 #include <QFontDatabase>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPrinter>
 #include <QTextDocument>
@@ -122,6 +123,8 @@ CScriptView::CScriptView(ScheduleWindowDocument& document, QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     header()->setStretchLastSection(true);
+    connect(this, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& index) { emit LineChosen(index.row()); });
     setColumnWidth(0, 110);
 }
 
@@ -152,6 +155,21 @@ void CScriptView::mouseReleaseEvent(QMouseEvent* event) {
     QTreeView::mouseReleaseEvent(event);
     if (row)
         emit LineDragged(*row, event->globalPosition().toPoint());
+}
+
+void CScriptView::keyPressEvent(QKeyEvent* event) {
+    const int row = currentIndex().row();
+    if (row >= 0 && state() != QAbstractItemView::EditingState) {
+        if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+            emit LineChosen(row);
+            return;
+        }
+        if (event->key() == Qt::Key_Delete) {
+            model_.RemoveLine(row);
+            return;
+        }
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 bool CScriptView::PrintDirectly(QPrinter& printer) {

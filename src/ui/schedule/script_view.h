@@ -55,11 +55,15 @@ class CScriptView : public QTreeView, public DocumentView {
   signals:
     // A line was dragged and let go at the global point.
     void LineDragged(int row, QPoint global);
+    // A double-click, or Enter, on a line: edit its parameters.
+    void LineChosen(int row);
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    // Enter edits the line; Delete takes it out, as dragging it away does.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     ScheduleWindowDocument& document_;

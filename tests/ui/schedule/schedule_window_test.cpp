@@ -482,5 +482,28 @@ TEST_F(ScheduleWindowTest, FilePrintPrintsTheScriptAsText) {
     EXPECT_GT(std::filesystem::file_size(pdf), 500u);
 }
 
+TEST_F(ScheduleWindowTest, TheKeyboardAddsEditsAndRemovesLines) {
+    CScheduleFrame* frame = OpenSchedule("Keys.sch");
+    ASSERT_NE(frame, nullptr);
+    CCommandView* commands = frame->Commands();
+    commands->setFocus();
+    commands->setCurrentIndex(commands->model()->index(6, 0));  // Command
+    QTest::keyClick(commands, Qt::Key_Return);
+    ASSERT_EQ(Line(*frame, 0), "Command ");
+
+    ModalSteps steps;
+    steps.Then("EnterTextDialog", [&](QWidget* dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit*>(), "date");
+        Press(dialog, QDialogButtonBox::Ok);
+    });
+    frame->Script()->setFocus();
+    QTest::keyClick(frame->Script(), Qt::Key_Return);
+    ASSERT_TRUE(steps.Done());
+    EXPECT_EQ(Line(*frame, 0), "Command \"date\"");
+
+    QTest::keyClick(frame->Script(), Qt::Key_Delete);
+    EXPECT_EQ(frame->Script()->model()->rowCount(), 0);
+}
+
 }  // namespace
 }  // namespace korvane
