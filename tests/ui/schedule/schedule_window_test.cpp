@@ -210,35 +210,6 @@ TEST_F(ScheduleWindowTest, CopyTakesItsSourceFromAnEarlierQueryAndItsOptionsFrom
     EXPECT_EQ(Messages()[0].rfind("A script parameter cannot hold a double quote", 0), 0u);
 }
 
-TEST_F(ScheduleWindowTest, EachCommandShowsItsOwnControls) {
-    WriteSchedule("Shapes.sch", {"Link \"/a\", \"/b\", ", "Delete \"/tmp/x\"", "Logfile \"@Sales\""});
-    CScheduleFrame* frame = OpenSchedule("Shapes.sch");
-    ASSERT_NE(frame, nullptr);
-    struct Seen {
-        bool destination, subfolder, overwrite, from_query, browse;
-    };
-    std::vector<Seen> seen;
-    ModalSteps steps;
-    for (int row = 0; row < 3; ++row) {
-        steps.Then("CommandDialog", [&](QWidget* dialog) {
-            auto* command = static_cast<CommandDialog*>(dialog);
-            seen.push_back({command->DestinationField()->isVisible(), command->SubfolderBox()->isVisible(),
-                            command->OverwriteBox()->isVisible(), command->FromQueryButton()->isVisible(),
-                            command->SourceBrowseButton()->isVisible()});
-            Press(command, QDialogButtonBox::Ok);
-        });
-        DoubleClickLine(*frame, row);
-    }
-    ASSERT_TRUE(steps.Done());
-    ASSERT_EQ(seen.size(), 3u);
-    EXPECT_TRUE(seen[0].destination && seen[0].subfolder && !seen[0].overwrite && seen[0].from_query);
-    EXPECT_TRUE(!seen[1].destination && !seen[1].subfolder && !seen[1].from_query && seen[1].browse);
-    EXPECT_TRUE(!seen[2].destination && seen[2].from_query && !seen[2].browse);
-    EXPECT_EQ(Line(*frame, 0), "Link \"/a\", \"/b\", ");
-    EXPECT_EQ(Line(*frame, 1), "Delete \"/tmp/x\"");
-    EXPECT_EQ(Line(*frame, 2), "Logfile \"@Sales\"");
-}
-
 TEST_F(ScheduleWindowTest, QueryCommandAndExportLinesFromTheirDialogs) {
     ASSERT_TRUE(WriteFileBytes(home + "Sales.qry", "[Query]\r\nDescription=Sales this year\r\n"));
     ASSERT_TRUE(WriteFileBytes(home + "Big Files.qry", "[Query]\r\nDescription=Over 1 GB\r\n"));
@@ -355,11 +326,6 @@ TEST_F(ScheduleWindowTest, ScheduleTimeReadsAndWritesStartupAndInterval) {
     EXPECT_EQ(frame->Document().Schedule().Content().startup, "12/24/2030 00:15:00");
     EXPECT_EQ(frame->Document().Schedule().Content().interval, "User defined");
     EXPECT_EQ(frame->StatusPane(0)->text(), "Startup on 12/24/2030 00:15:00, run User defined.");
-
-    // A cancelled dialog changes nothing.
-    steps.Then("ScheduleTimeDialog", [&](QWidget* dialog) { Press(dialog, QDialogButtonBox::Cancel); });
-    frame->StartEventAction()->trigger();
-    EXPECT_EQ(frame->Document().Schedule().Content().startup, "12/24/2030 00:15:00");
 }
 
 TEST_F(ScheduleWindowTest, ANewScheduleStartsAtStartupAndItsDialogShowsNow) {
