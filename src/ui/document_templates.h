@@ -12,6 +12,9 @@
 
 namespace korvane {
 
+class UserInterface;
+struct WindowedStart;
+
 struct DocumentTemplate {
     const DocumentType* type;
     std::function<std::unique_ptr<WindowDocument>()> make_document;
@@ -28,7 +31,9 @@ struct DocumentServices {
     std::function<std::vector<WindowDocument*>()> open_documents;
 };
 
-// Query, result and schedule, in that order.
-std::vector<DocumentTemplate> StandardDocumentTemplates(const DocumentServices& services = {});
+// Query, result and schedule, in that order. The documents talk to the
+// person through ui and find their installation and scheduler in start.
+std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
+                                                        const DocumentServices& services);
 
 }  // namespace korvane

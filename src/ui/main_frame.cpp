@@ -82,7 +82,7 @@ CMainFrame::CMainFrame(WindowedStart& start, UserInterface& ui, QWidget* parent)
     setWindowIcon(ApplicationIcon());
     setObjectName(QStringLiteral("CMainFrame"));
     const DocumentServices services{start.folders, start.options.database, [this] { return Documents(); }};
-    for (const DocumentTemplate& info : StandardDocumentTemplates(services))
+    for (const DocumentTemplate& info : StandardDocumentTemplates(start_, ui_, services))
         templates_.push_back({info, {}});
 
     area_ = new QMdiArea(this);

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "app/user_interface.h"
+#include "schedule/scheduler_link.h"
 #include "ui/options_dialog.h"
 
 namespace korvane {
@@ -22,6 +23,10 @@ struct WindowedStart {
     // The settings read at start. The Options dialog updates the display
     // and mail settings in place; the database path stays the one in use.
     ProgramOptions options;
+    // The korvane executable a schedule's job starts (empty: this program)
+    // and the scheduler the schedule windows talk to.
+    std::string program_path;
+    SchedulerLinkOptions scheduler_link;
     // The splash and, after it, the tip of the day.
     bool show_splash = true;
     // The interface the core already talks through; the main window becomes
