@@ -1,12 +1,19 @@
 #include "ui/document_templates.h"
 
+#include "program/program_state.h"
 #include "ui/query_frame.h"
-#include "ui/result_frame.h"
+#include "ui/result/result_frame.h"
 #include "ui/schedule_frame.h"
 
 namespace korvane {
 
-std::vector<DocumentTemplate> StandardDocumentTemplates() {
+std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
+    ResultContext results;
+    if (state != nullptr) {
+        results.catalogue = &state->catalogue;
+        results.folders = &state->tree;
+        results.options = &state->options;
+    }
     std::vector<DocumentTemplate> templates;
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
                          [] { return std::make_unique<QueryWindowDocument>(); },
@@ -14,7 +21,7 @@ std::vector<DocumentTemplate> StandardDocumentTemplates() {
                              return new CQueryFrame(static_cast<QueryWindowDocument&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Result),
-                         [] { return std::make_unique<ResultWindowDocument>(); },
+                         [results] { return std::make_unique<ResultWindowDocument>(results); },
                          [](WindowDocument& document) -> DocumentFrame* {
                              return new CResultFrame(static_cast<ResultWindowDocument&>(document));
                          }});

@@ -10,6 +10,8 @@
 
 namespace korvane {
 
+struct ProgramState;
+
 struct DocumentTemplate {
     const DocumentType* type;
     std::function<std::unique_ptr<WindowDocument>()> make_document;
@@ -17,7 +19,9 @@ struct DocumentTemplate {
     std::function<DocumentFrame*(WindowDocument&)> make_frame;
 };
 
-// Query, result and schedule, in that order.
-std::vector<DocumentTemplate> StandardDocumentTemplates();
+// Query, result and schedule, in that order. The documents read and run
+// with the program's catalogue and folder tree; without a state they open
+// and save their files only.
+std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state = nullptr);
 
 }  // namespace korvane

@@ -9,10 +9,13 @@
 #include "app/user_interface.h"
 #include "ui/options_dialog.h"
 
+class QPrinter;
+
 namespace korvane {
 
 class CMainFrame;
 class QtUserInterface;
+struct ProgramState;
 
 struct WindowedStart {
     // Interactive, Open or Print, with the document of the last two.
@@ -27,6 +30,9 @@ struct WindowedStart {
     // the owner of its message boxes and progress windows. Without one the
     // windowed program makes its own.
     QtUserInterface* ui = nullptr;
+    // The catalogue, folder tree and settings the documents work with; none
+    // leaves the documents to their files.
+    ProgramState* state = nullptr;
 
     // Reads the ID counters and every folder into memory (opening and
     // closing the catalogue tables around it). Called while the status
@@ -45,6 +51,12 @@ struct WindowedStart {
     // built. Left empty, nothing is shown.
     std::function<bool(CMainFrame& frame, UserInterface& ui)> select_first_volumes;
 };
+
+// The printer of a print run: the PDF file that the environment variable
+// PRINTER names when it is a file ("FILE:" and a path, a path, a name
+// ending in ".pdf"), the system printer it names otherwise, else the
+// default printer. False, with error saying why, when there is none.
+bool SetUpPrintRunPrinter(QPrinter& printer, std::string& error);
 
 // Runs the windowed start and end: the status window while the folders
 // load, the main window with its documents, the message loop, and the ID
