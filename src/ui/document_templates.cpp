@@ -3,6 +3,7 @@
 #include "program/program_state.h"
 #include "ui/query_frame.h"
 #include "ui/result/result_frame.h"
+#include "ui/result/result_graph_binding.h"
 #include "ui/schedule_frame.h"
 
 namespace korvane {
@@ -13,6 +14,9 @@ std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
         results.catalogue = &state->catalogue;
         results.folders = &state->tree;
         results.options = &state->options;
+        results.counters = &state->counters;
+        results.event_log_path = state->paths.event_log_path;
+        results.make_graph_pane = GraphViewPaneFactory();
     }
     std::vector<DocumentTemplate> templates;
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),

@@ -21,6 +21,7 @@ class QWidget;
 
 namespace korvane {
 
+struct IdCounters;
 struct ProgramOptions;
 class ResultWindowDocument;
 
@@ -62,6 +63,10 @@ struct ResultContext {
     // DisplaySQL for the runs, GraphItems for pie and bar graphs.
     const ProgramOptions* options = nullptr;
     ResultGraphPaneFactory make_graph_pane;
+    // The file actions number the rows they add with these; without them
+    // the window's file commands stay disabled.
+    IdCounters* counters = nullptr;
+    std::string event_log_path;
 };
 
 class ResultWindowDocument : public WindowDocument {

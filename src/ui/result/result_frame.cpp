@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 
 #include "result/export_csv.h"
+#include "ui/result/result_actions_binding.h"
+#include "ui/result/result_graph_binding.h"
 
 namespace korvane {
 namespace {
@@ -56,6 +58,8 @@ CResultFrame::CResultFrame(ResultWindowDocument& document, QWidget* parent)
         }
     });
     CreateMenus();
+    AddGraphOptionsCommand(*this);
+    ResultActionsBinding::Attach(*this);
     drive_->Rebuild();
 }
 

@@ -20,6 +20,7 @@
 #include <cstring>
 
 #include "app/text_helpers.h"
+#include "result/graph_series.h"
 #include "ui/result_printer.h"
 
 namespace korvane {
@@ -313,14 +314,11 @@ void CResultView::RefreshResultView() {
         emit ReportFilled(0);
         return;
     }
-    const int mode = result.display_mode;
-    if ((mode == kDisplayPie || mode == kDisplayBar) && data.row_count > document_.GraphItems()) {
-        ShowMessage("Too many items for a good graph, defaulting to report view.", MessageIcon::Exclamation);
-        result.display_mode = kDisplayReport;
-    }
+    // A pie or bar of too many rows says so and the report is shown.
+    const GraphPlan plan = PlanGraph(result, document_.GraphItems(), document_.GetCatalogue().ui());
     // The graphs take the report's place in their modes; without a graph
     // pane in this build the report stands in for them.
-    if (result.display_mode != kDisplayReport && document_.Context().make_graph_pane) {
+    if (plan != GraphPlan::Report && document_.Context().make_graph_pane) {
         if (!graph_) {
             graph_ = document_.Context().make_graph_pane(document_, stack_);
             if (graph_)

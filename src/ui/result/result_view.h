@@ -27,7 +27,7 @@ namespace korvane {
 inline constexpr const char* kNoQuerySelected = "No query selected...";
 
 // Command identifiers of the result window.
-enum ResultCommand : int {
+enum ResultCommandId : int {
     kResultUpOneLevel = 1042,
     kResultExport = 9040,
     kResultSelectAll = 9041,
@@ -130,7 +130,7 @@ class CResultView : public QWidget, public DocumentView {
     // The selected rows as positions in the result's answer (the row numbers
     // the file actions read back), in display order.
     std::vector<int> SelectedResultRows() const;
-    // The command with that identifier (the ResultCommand values), for the
+    // The command with that identifier (the ResultCommandId values), for the
     // menus and for the file actions to connect and enable.
     QAction* Command(int id) const;
     // The context menu as shown at the pointer; the file actions may add

@@ -6,6 +6,7 @@
 #include <QPrinter>
 
 #include "qt_environment.h"
+#include "test_paths.h"
 #include "result_fixture.h"
 
 namespace korvane {
