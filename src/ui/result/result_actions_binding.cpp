@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "result/report_rows.h"
+#include "ui/icons.h"
 #include "ui/result/result_frame.h"
 
 namespace korvane {
@@ -116,13 +117,14 @@ void ResultActionsBinding::CreateMenus() {
     tool_bar_->setAccessibleName(QStringLiteral("Result tool bar"));
     tool_bar_->setIconSize(QSize(16, 16));
     tool_bar_->setMovable(false);
-    for (ResultCommand command :
-         {ResultCommand::kCut, ResultCommand::kCopy, ResultCommand::kPaste, ResultCommand::kDelete}) {
+    // The main window's tool-bar pictures, so the same command looks the same.
+    const std::pair<ResultCommand, ToolGlyph> tools[] = {{ResultCommand::kCut, ToolGlyph::Cut},
+                                                         {ResultCommand::kCopy, ToolGlyph::Copy},
+                                                         {ResultCommand::kPaste, ToolGlyph::Paste},
+                                                         {ResultCommand::kDelete, ToolGlyph::Delete}};
+    for (const auto& [command, glyph] : tools) {
         QAction* action = actions_->Action(command);
-        for (const auto& [id, mirrored] : kViewCommands) {
-            if (mirrored == command && action->icon().isNull())
-                action->setIcon(view_.Command(id)->icon());
-        }
+        action->setIcon(ToolIcon(glyph));
         tool_bar_->addAction(action);
     }
     tool_bar_->addSeparator();
