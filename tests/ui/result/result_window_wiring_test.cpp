@@ -14,6 +14,8 @@
 #include <QPainter>
 #include <QPieSeries>
 #include <QPieSlice>
+#include <QPrinter>
+#include <QProcess>
 #include <QStackedBarSeries>
 #include <QTimer>
 #include <cmath>
@@ -32,6 +34,14 @@ namespace korvane {
 namespace {
 
 using testing::ResultWindowTest;
+
+std::string PdfText(const std::string& pdf) {
+    QProcess process;
+    process.start("pdftotext", {"-layout", QString::fromStdString(pdf), "-"});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return "pdftotext (poppler-utils) failed on " + pdf;
+    return process.readAllStandardOutput().toStdString();
+}
 
 class ResultWindowWiring : public ResultWindowTest {
   protected:
@@ -217,6 +227,29 @@ TEST_F(ResultWindowWiring, AClickOnAFolderSliceDrillsIntoItAndGraphOptionsAreSto
     options->trigger();
     EXPECT_EQ(document_->Result().title, "What fills old");
     EXPECT_TRUE(document_->IsModified());
+}
+
+TEST_F(ResultWindowWiring, AGraphModePrintsTheChartAndReportModeTheRows) {
+    MakeSmallTree();
+    ScanAndWriteResult();
+    OpenBoundWindow();
+    auto print = [&](const std::string& name) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(dir_ / name));
+        EXPECT_TRUE(View().PrintDirectly(printer)) << View().PrintError();
+        return PdfText(dir_ / name);
+    };
+    MenuCommand("&Display", "&Pie Graph")->trigger();
+    ASSERT_NE(Graph(), nullptr);
+    const std::string chart = print("pie.pdf");
+    EXPECT_NE(chart.find("Name by Size"), std::string::npos) << chart;
+    for (const std::string& legend : Graph()->Series().legend_texts)
+        EXPECT_NE(chart.find(legend), std::string::npos) << legend << "\n" << chart;
+    MenuCommand("&Display", "&Report")->trigger();
+    const std::string report = print("report.pdf");
+    EXPECT_EQ(report.find("Name by Size"), std::string::npos) << report;
+    EXPECT_NE(report.find("Modify Date"), std::string::npos) << report;
 }
 
 TEST_F(ResultWindowWiring, DeleteFromTheMenuAndTheKeyTrashesFilesAndTheCatalogueFollows) {
