@@ -63,10 +63,15 @@ ResultActionsBinding::ResultActionsBinding(CResultFrame& frame, ResultWindowDocu
     MirrorViewCommands();
     view_.Model()->SetRenameHandler(
         [this](int position, const std::string& text) { return Rename(position, text); });
-    connect(view_.Report()->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { actions_->UpdateActions(); });
-    connect(&view_, &CResultView::ReportFilled, this, [this] { actions_->UpdateActions(); });
-    connect(&document_, &WindowDocument::Updated, this, [this] { actions_->UpdateActions(); });
+    auto changed = [this] {
+        selection_.reset();
+        actions_->UpdateActions();
+    };
+    connect(view_.Report()->selectionModel(), &QItemSelectionModel::selectionChanged, this, changed);
+    connect(view_.Model(), &QAbstractItemModel::modelReset, this, changed);
+    connect(view_.Model(), &QAbstractItemModel::layoutChanged, this, changed);
+    connect(&view_, &CResultView::ReportFilled, this, changed);
+    connect(&document_, &WindowDocument::Updated, this, changed);
     actions_->UpdateActions();
 }
 
@@ -192,6 +197,12 @@ ResultSelectionRow ResultActionsBinding::RowAt(int position) const {
 }
 
 ResultSelection ResultActionsBinding::Selection() const {
+    if (!selection_)
+        selection_ = ReadSelection();
+    return *selection_;
+}
+
+ResultSelection ResultActionsBinding::ReadSelection() const {
     ResultSelection selection;
     // The top node stands for every volume: no folder to act in.
     if (document_.Result().data.current_folder_id != 0)

@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "actions/file_actions.h"
@@ -48,6 +49,7 @@ class ResultActionsBinding : public QObject, public ResultWindowAccess {
     void CreateMenus();
     void FillContextMenu();
     void MirrorViewCommands();
+    ResultSelection ReadSelection() const;
     ResultSelectionRow RowAt(int position) const;
     int PositionOfName(const std::string& name) const;
     bool Rename(int position, const std::string& text);
@@ -69,6 +71,9 @@ class ResultActionsBinding : public QObject, public ResultWindowAccess {
     bool rebuild_pending_ = false;
     bool rerun_pending_ = false;
     std::string rename_pending_;
+    // The selection as last read: the commands' states read it several
+    // times per change, and a selection of a million rows is costly to read.
+    mutable std::optional<ResultSelection> selection_;
 };
 
 }  // namespace korvane
