@@ -181,6 +181,23 @@ TEST_F(ResultWindowWiring, EachGraphModeShowsTheCoreNumbersAndReportModeTheRows)
     EXPECT_EQ(Status(1), ResultTotalsText(Data()));
 }
 
+TEST_F(ResultWindowWiring, APieOfMoreRowsThanGraphItemsSaysSoAndShowsTheReport) {
+    for (int i = 0; i < 26; ++i)
+        MakeFile("docs/file " + std::to_string(i) + ".txt", 1000 + i, i);
+    ScanAndWriteResult();
+    OpenBoundWindow();
+    ASSERT_EQ(Data().row_count, 26);
+    MenuCommand("&Display", "&Pie Graph")->trigger();
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_EQ(ui_.messages.back().text, "Too many items for a good graph, defaulting to report view.");
+    EXPECT_EQ(document_->DisplayMode(), kDisplayReport);
+    EXPECT_FALSE(View().ShowsGraph());
+    EXPECT_EQ(Rows().ItemCount(), 26);
+    // A time line has no such limit.
+    MenuCommand("&Display", "&Line Graph")->trigger();
+    EXPECT_NE(Graph(), nullptr);
+}
+
 TEST_F(ResultWindowWiring, AClickOnAFolderSliceDrillsIntoItAndGraphOptionsAreStored) {
     MakeSmallTree();
     ScanAndWriteResult();
