@@ -24,7 +24,13 @@ bool GraphViewPane::ShowGraph() {
     if (!document_.HasCatalogue())
         return false;
     Catalogue& catalogue = document_.GetCatalogue();
-    return view_->ShowGraph(document_.Result(), catalogue, document_.GraphItems(), catalogue.ui());
+    // A text of an earlier time line must not stand for this one.
+    document_.Result().forecast_text.clear();
+    view_->ShowGraph(document_.Result(), catalogue, document_.GraphItems(), catalogue.ui());
+    // A graph that cannot be built (no date column, no size to share, no
+    // dates) leaves the pane empty rather than showing the report: only
+    // too many rows for a pie or bar turn the result back to its report.
+    return true;
 }
 
 ResultGraphPaneFactory GraphViewPaneFactory() {

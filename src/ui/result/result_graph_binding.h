@@ -12,7 +12,9 @@ namespace korvane {
 class CResultFrame;
 
 // The graph pane on Qt Charts. A click on a folder's slice or bar drills
-// into that folder, which runs the result again for it.
+// into that folder, which runs the result again for it. It stays shown,
+// empty, when the mode's graph cannot be built (the person has been told
+// why where there is a reason to give).
 class GraphViewPane : public ResultGraphPane {
   public:
     GraphViewPane(ResultWindowDocument& document, QWidget* parent);

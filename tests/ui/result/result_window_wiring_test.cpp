@@ -198,6 +198,24 @@ TEST_F(ResultWindowWiring, APieOfMoreRowsThanGraphItemsSaysSoAndShowsTheReport) 
     EXPECT_NE(Graph(), nullptr);
 }
 
+TEST_F(ResultWindowWiring, ATimeLineWithoutADateColumnSaysSoAndLeavesTheViewEmpty) {
+    MakeSmallTree();
+    ScanAndWriteResult();
+    QueryProfile profile;
+    ASSERT_TRUE(ReadQueryFile(profile, QueryPath(), state_.tree, true));
+    profile.fields[FindQueryField(profile, "File", "Modify Date")].in_query = false;
+    ASSERT_TRUE(WriteQueryFile(profile, QueryPath()));
+    OpenBoundWindow();
+    MenuCommand("&Display", "&Line Graph")->trigger();
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_EQ(ui_.messages.back().text, "You must select a date field for a time line.");
+    EXPECT_EQ(document_->DisplayMode(), kDisplayLine);
+    GraphView* graph = Graph();
+    ASSERT_NE(graph, nullptr) << "the report does not stand in";
+    EXPECT_FALSE(graph->HasGraph());
+    EXPECT_EQ(Status(1), ResultTotalsText(Data()));
+}
+
 TEST_F(ResultWindowWiring, AClickOnAFolderSliceDrillsIntoItAndGraphOptionsAreStored) {
     MakeSmallTree();
     ScanAndWriteResult();
