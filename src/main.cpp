@@ -45,6 +45,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
 
     korvane::WindowedStart start;
     start.ui = &ui;
+    start.state = &state;
     start.request = started.request;
     start.paths = state.paths;
     start.options = state.options;

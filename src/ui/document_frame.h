@@ -26,6 +26,8 @@ class DocumentView {
     // Prints the view on the printer as it is set up, without a dialog.
     // False when nothing could be printed.
     virtual bool PrintDirectly(QPrinter& printer);
+    // Why the last PrintDirectly printed nothing, when the view can say.
+    virtual std::string PrintError() const { return {}; }
 };
 
 // The document's file as read, shown read-only. The document windows start

@@ -1,7 +1,10 @@
 #include "ui/document_templates.h"
 
+#include "actions/netware_routes.h"
+#include "program/program_state.h"
 #include "ui/query/query_frame.h"
-#include "ui/result_frame.h"
+#include "ui/result/result_frame.h"
+#include "ui/result/result_graph_binding.h"
 #include "ui/schedule/schedule_frame.h"
 #include "ui/windowed_program.h"
 
@@ -13,10 +16,26 @@ std::shared_ptr<ScheduleWindowContext> ScheduleContextOf(WindowedStart& start, U
         ScheduleWindowContext{ui, start.paths.folder, start.program_path, start.scheduler_link, {}});
 }
 
+ResultContext ResultContextOf(ProgramState* state) {
+    ResultContext results;
+    if (state != nullptr) {
+        results.catalogue = &state->catalogue;
+        results.folders = &state->tree;
+        results.options = &state->options;
+        results.counters = &state->counters;
+        results.event_log_path = state->paths.event_log_path;
+        results.make_graph_pane = GraphViewPaneFactory();
+        if (state->netware)
+            results.netware = NetWareRoutesThrough(*state->netware);
+    }
+    return results;
+}
+
 }  // namespace
 
 std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
                                                         const DocumentServices& services) {
+    const ResultContext results = ResultContextOf(start.state);
     std::vector<DocumentTemplate> templates;
     const QueryDocumentContext query_context{services.folders, services.database_path,
                                              services.open_documents};
@@ -26,7 +45,7 @@ std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, Us
                              return new CQueryFrame(static_cast<CQueryDoc&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Result),
-                         [] { return std::make_unique<ResultWindowDocument>(); },
+                         [results] { return std::make_unique<ResultWindowDocument>(results); },
                          [](WindowDocument& document) -> DocumentFrame* {
                              return new CResultFrame(static_cast<ResultWindowDocument&>(document));
                          }});

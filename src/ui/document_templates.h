@@ -13,6 +13,7 @@
 namespace korvane {
 
 class UserInterface;
+struct ProgramState;
 struct WindowedStart;
 
 struct DocumentTemplate {
@@ -32,7 +33,9 @@ struct DocumentServices {
 };
 
 // Query, result and schedule, in that order. The documents talk to the
-// person through ui and find their installation and scheduler in start.
+// person through ui and find their installation and scheduler in start;
+// results read and run with start.state's catalogue and folder tree (without
+// a state they open and save their files only).
 std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
                                                         const DocumentServices& services);
 

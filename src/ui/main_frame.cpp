@@ -26,6 +26,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "app/event_log.h"
 #include "app/settings.h"
 #include "app/text_helpers.h"
 #include "app/tip_of_the_day.h"
@@ -699,7 +700,19 @@ bool CMainFrame::PrintRun(const std::string& path, QPrinter& printer) {
     DocumentFrame* frame = FrameOf(document);
     if (frame == nullptr)
         return false;
-    PrintViewsDirectly(*frame, printer, [] { QApplication::beep(); });
+    const int views = static_cast<int>(frame->Views().size()) - 1;
+    if (PrintViewsDirectly(*frame, printer, [] { QApplication::beep(); }) < views) {
+        // Nobody watches a print run: the log and the exit status say it failed.
+        std::string reasons;
+        for (std::size_t i = 1; i < frame->Views().size(); ++i) {
+            const std::string reason = frame->Views()[i]->PrintError();
+            if (!reason.empty())
+                reasons += " " + reason;
+        }
+        WriteEvent(start_.paths.event_log_path, "Korvane", "Error",
+                   "The document " + DisplayText(path) + " could not be printed." + reasons);
+        return false;
+    }
     return true;
 }
 

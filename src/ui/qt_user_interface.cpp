@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "app/event_log.h"
 #include "app/text_helpers.h"
 #include "ui/actions/name_conflict_dialog.h"
 
@@ -335,6 +336,16 @@ void QtStatusWindow::SetLine2(std::string_view text) {
 }
 
 MessageAnswer QtUserInterface::ShowMessage(std::string_view text, MessageIcon icon, MessageButtons buttons) {
+    if (!unattended_log_.empty()) {
+        std::string line(text);
+        for (char& c : line) {
+            if (c == '\r' || c == '\n')
+                c = ' ';
+        }
+        const bool error = icon == MessageIcon::Stop || icon == MessageIcon::Exclamation;
+        WriteEvent(unattended_log_, "Korvane", error ? "Error" : "Info", line);
+        return SilentUserInterface().ShowMessage(text, icon, buttons);
+    }
     return AskPerson(main_window_, text, icon, buttons);
 }
 

@@ -83,7 +83,11 @@ class QtUserInterface : public UserInterface {
     void SetMainWindow(QWidget* window) { main_window_ = window; }
     QWidget* MainWindow() const { return main_window_; }
 
-    bool Interactive() const override { return true; }
+    // A print run is unattended: from here on no box is shown, each message
+    // becomes a line of the event log at this path and is answered as the
+    // silent interface answers it.
+    void SetUnattended(std::string event_log_path) { unattended_log_ = std::move(event_log_path); }
+    bool Interactive() const override { return unattended_log_.empty(); }
     MessageAnswer ShowMessage(std::string_view text, MessageIcon icon, MessageButtons buttons) override;
     std::unique_ptr<ProgressWindow> CreateProgressWindow() override;
     std::unique_ptr<StatusWindow> ShowStatus(std::string_view title, std::string_view line1,
@@ -96,6 +100,7 @@ class QtUserInterface : public UserInterface {
 
   private:
     QPointer<QWidget> main_window_;
+    std::string unattended_log_;
 };
 
 }  // namespace korvane

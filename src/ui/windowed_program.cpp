@@ -2,17 +2,27 @@
 
 #include <QApplication>
 #include <QPrinter>
-#include <QPrinterInfo>
+#include <cstdlib>
 #include <memory>
 
 #include "app/event_log.h"
 #include "app/settings.h"
+#include "app/text_helpers.h"
 #include "ui/about_box.h"
 #include "ui/icons.h"
 #include "ui/main_frame.h"
 #include "ui/qt_user_interface.h"
+#include "ui/result_printer.h"
 
 namespace korvane {
+
+bool SetUpPrintRunPrinter(QPrinter& printer, std::string& error) {
+    const char* named = std::getenv("PRINTER");
+    const std::string printer_variable = named != nullptr ? named : "";
+    // A name that is no file is a printer of the system, as for the print commands.
+    const std::string device = PrintFileOfPort(printer_variable).empty() ? printer_variable : std::string();
+    return SetUpPrinter(printer, "", device, printer_variable, error);
+}
 
 int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
     std::unique_ptr<QApplication> application;
@@ -39,12 +49,19 @@ int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
 
     int code = 0;
     if (start.request.mode == RunMode::Print) {
+        // Nobody is there to answer a box: messages go to the event log.
+        ui.SetUnattended(start.paths.event_log_path);
         QPrinter printer(QPrinter::HighResolution);
-        if (QPrinterInfo::defaultPrinter().isNull()) {
+        std::string error;
+        if (!SetUpPrintRunPrinter(printer, error)) {
             WriteEvent(start.paths.event_log_path, "Korvane", "Error",
-                       "No printer is available to print " + start.request.path + ".");
+                       "No printer is available to print " + start.request.path + ": " + error);
+            code = 1;
+        } else {
+            printer.setDocName(QString::fromStdString(DisplayText(DocumentTitleOfPath(start.request.path))));
+            printer.setCreator(QStringLiteral("Korvane"));
+            code = frame.PrintRun(start.request.path, printer) ? 0 : 1;
         }
-        code = frame.PrintRun(start.request.path, printer) ? 0 : 1;
     } else {
         if (start.request.mode == RunMode::Open) {
             frame.OpenDocumentFile(start.request.path);

@@ -10,11 +10,14 @@
 #include "schedule/scheduler_link.h"
 #include "ui/options_dialog.h"
 
+class QPrinter;
+
 namespace korvane {
 
 class CMainFrame;
 class FolderTree;
 class QtUserInterface;
+struct ProgramState;
 
 struct WindowedStart {
     // Interactive, Open or Print, with the document of the last two.
@@ -36,6 +39,9 @@ struct WindowedStart {
     // The catalogue's folder tree the documents look paths up in; none in
     // a start without a catalogue.
     FolderTree* folders = nullptr;
+    // The catalogue, folder tree and settings the result documents work
+    // with; none leaves them to their files.
+    ProgramState* state = nullptr;
 
     // Reads the ID counters and every folder into memory (opening and
     // closing the catalogue tables around it). Called while the status
@@ -54,6 +60,12 @@ struct WindowedStart {
     // built. Left empty, nothing is shown.
     std::function<bool(CMainFrame& frame, UserInterface& ui)> select_first_volumes;
 };
+
+// The printer of a print run: the PDF file that the environment variable
+// PRINTER names when it is a file ("FILE:" and a path, a path, a name
+// ending in ".pdf"), the system printer it names otherwise, else the
+// default printer. False, with error saying why, when there is none.
+bool SetUpPrintRunPrinter(QPrinter& printer, std::string& error);
 
 // Runs the windowed start and end: the status window while the folders
 // load, the main window with its documents, the message loop, and the ID

@@ -244,14 +244,14 @@ TEST_F(MainFrameTest, ModifiedDocumentAsksBeforeTheWindowCloses) {
     EXPECT_EQ(frame->windowTitle(), "Korvane");
 }
 
-TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirst) {
-    const std::string result = MakeFile("Weekly.rst", "[Graph Options]\r\nTitle=Weekly growth\r\n");
+TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) {
+    const std::string query = MakeFile("Weekly.qry", "[Query Options]\r\nIncludeSubFolders=1\r\n");
     auto frame = MakeFrame();
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
     const std::string pdf = dir / "Weekly.pdf";
     printer.setOutputFileName(QString::fromStdString(pdf));
-    ASSERT_TRUE(frame->PrintRun(result, printer));
+    ASSERT_TRUE(frame->PrintRun(query, printer));
     ASSERT_TRUE(std::filesystem::exists(pdf));
     EXPECT_EQ(ReadFileBytes(pdf).substr(0, 5), "%PDF-");
 
@@ -260,6 +260,12 @@ TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirst) {
     EXPECT_EQ(PrintViewsDirectly(*window, printer, [&] { ++beeps; }), 1);
     EXPECT_EQ(beeps, 1);
 
+    // A result without a catalogue has no report to print: the run fails and the log says so.
+    const std::string result = MakeFile("Weekly.rst", "[Graph Options]\r\nTitle=Weekly growth\r\n");
+    EXPECT_FALSE(frame->PrintRun(result, printer));
+    EXPECT_NE(ReadFileBytes(start.paths.event_log_path)
+                  .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
+              std::string::npos);
     EXPECT_FALSE(frame->PrintRun(dir / "Missing.rst", printer));
 }
 

@@ -142,10 +142,17 @@ TEST_F(WindowedProgramTest, OpenRunOpensOnlyItsDocument) {
 TEST_F(WindowedProgramTest, PrintRunOfAMissingDocumentEndsWithoutTheLoop) {
     ASSERT_TRUE(WriteProfileString(start.paths.settings_path, "Current Project", "File1", "kept.qry"));
     start.request = {RunMode::Print, dir / "Missing.rst"};
-    // The failed open says why in a message box; nobody is there to answer it here.
+    // A print run is unattended: the failed open says why in the event log, never in a box.
+    setenv("PRINTER", (dir / "Missing.pdf").c_str(), 1);
     testing::MessageBoxAnswerer answerer;
     EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(answerer.boxes.size(), 1u);
+    unsetenv("PRINTER");
+    EXPECT_TRUE(answerer.boxes.empty());
+    const std::string log = ReadFileBytes(start.paths.event_log_path);
+    EXPECT_NE(
+        log.find("\"Korvane\", \"Error\", \"Cannot open the document '" + (dir / "Missing.rst") + "'. "),
+        std::string::npos)
+        << log;
     // A print run never writes the project list, but still writes the counters.
     EXPECT_EQ(ReadProfileString(start.paths.settings_path, "Current Project", "File1"), "kept.qry");
     EXPECT_EQ(ReadFileBytes(dir / "counters"), "Volume Key=3");
