@@ -16,8 +16,9 @@ std::shared_ptr<ScheduleWindowContext> ScheduleContextOf(WindowedStart& start, U
         ScheduleWindowContext{ui, start.paths.folder, start.program_path, start.scheduler_link, {}});
 }
 
-ResultContext ResultContextOf(ProgramState* state) {
+ResultContext ResultContextOf(ProgramState* state, FolderTree* folders) {
     ResultContext results;
+    results.folders = folders;
     if (state != nullptr) {
         results.catalogue = &state->catalogue;
         results.folders = &state->tree;
@@ -35,7 +36,7 @@ ResultContext ResultContextOf(ProgramState* state) {
 
 std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
                                                         const DocumentServices& services) {
-    const ResultContext results = ResultContextOf(start.state);
+    const ResultContext results = ResultContextOf(start.state, services.folders);
     std::vector<DocumentTemplate> templates;
     const QueryDocumentContext query_context{services.folders, services.database_path,
                                              services.open_documents};

@@ -156,23 +156,6 @@ TEST_F(MainFrameTest, DocumentsOpenOnceWithTheirTypesAndTitles) {
     EXPECT_EQ(frame->Documents().size(), 3u);
 }
 
-TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
-    const std::string bytes =
-        "[Schedule]\r\nStartup=Startup\r\nInterval=Daily\r\n\xff\xfe\r\n";
-    const std::string query = MakeFile("Text.sch", bytes);
-    auto frame = MakeFrame();
-    WindowDocument* document = frame->OpenDocumentFile(query);
-    ASSERT_NE(document, nullptr);
-    DocumentFrame* window = frame->FrameOf(document);
-    ASSERT_EQ(window->Views().size(), 2u);
-    auto* text = qobject_cast<QPlainTextEdit*>(window->Views()[1]->Widget());
-    ASSERT_NE(text, nullptr);
-    EXPECT_TRUE(text->isReadOnly());
-    EXPECT_TRUE(text->toPlainText().startsWith("[Schedule]\nStartup=Startup\n"));
-    ASSERT_TRUE(frame->SaveDocument(*document));
-    EXPECT_EQ(ReadFileBytes(query), bytes);
-}
-
 TEST_F(MainFrameTest, NewProjectMakesAnEmptyFileOrSaysItCannot) {
     auto frame = MakeFrame();
     const std::string fresh = dir / "Fresh.sch";
@@ -245,7 +228,9 @@ TEST_F(MainFrameTest, ModifiedDocumentAsksBeforeTheWindowCloses) {
 }
 
 TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) {
-    const std::string query = MakeFile("Weekly.qry", "[Query Options]\r\nIncludeSubFolders=1\r\n");
+    const std::string query = MakeFile(
+        "Weekly.sch", "[Schedule]\r\nStartup=Startup\r\nInterval=Daily\r\n[Script]\r\nLines=1\r\n"
+                      "ScriptLine[0]=Scan \"/srv\"\r\n");
     auto frame = MakeFrame();
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);

@@ -105,7 +105,10 @@ class ResultWindowDocument : public WindowDocument, public QueryResultLink {
         else
             ClearLinkedProfile();
     }
-    void SetCurrentFolderId(std::int32_t folder_id) override { SetCurrentFolder(folder_id); }
+    void SetCurrentFolderId(std::int32_t folder_id) override {
+        if (folder_id != result_.data.current_folder_id)
+            SetCurrentFolder(folder_id);
+    }
     // The profile the result runs with: the linked one, else its own.
     QueryProfile* Profile() { return result_.data.profile; }
 

@@ -17,7 +17,7 @@
 #include "query_window_fixture.h"
 #include "ui/query/query_dialogs.h"
 #include "ui/query/query_images.h"
-#include "ui/result_frame.h"
+#include "ui/result/result_frame.h"
 
 namespace korvane {
 namespace {
@@ -176,7 +176,7 @@ TEST_F(QueryWindowTest, ExecuteOpensTheResultOfTheSameNameOnceThenRefreshesIt) {
     ASSERT_NE(result, nullptr);
     EXPECT_EQ(result->PathName(), dir_ / "Big Files.rst");
     EXPECT_EQ(result->Profile(), &query.Profile());
-    EXPECT_EQ(result->CurrentFolderId(), 0);
+    EXPECT_EQ(result->Data().current_folder_id, 0);
     EXPECT_TRUE(result->IsModified());
 
     // Again, from another folder: the open result runs again instead.
@@ -186,13 +186,13 @@ TEST_F(QueryWindowTest, ExecuteOpensTheResultOfTheSameNameOnceThenRefreshesIt) {
     EXPECT_EQ(main->Documents().size(), 2u);
     ASSERT_EQ(refreshed.size(), 1);
     EXPECT_EQ(refreshed[0][0].toInt(), 0);
-    EXPECT_EQ(result->CurrentFolderId(), tree_.FolderIdOfPath(root_ + "/docs"));
-    EXPECT_NE(result->CurrentFolderId(), 0);
+    EXPECT_EQ(result->Data().current_folder_id, tree_.FolderIdOfPath(root_ + "/docs"));
+    EXPECT_NE(result->Data().current_folder_id, 0);
 
     // Closing the query unlinks its result.
     query.SetModifiedFlag(false);
     main->WindowOf(&query)->close();
-    EXPECT_EQ(result->Profile(), nullptr);
+    EXPECT_FALSE(result->HasLinkedProfile());
     EXPECT_EQ(ui_.messages.size(), 1u);
 }
 
