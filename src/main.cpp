@@ -49,6 +49,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
     start.request = started.request;
     start.paths = state.paths;
     start.options = state.options;
+    start.folders = &state.tree;
     start.load_folder_tree = [&state] { return korvane::LoadCatalogueState(state); };
     start.upkeep.compact = [&state] { return korvane::CompactOpenCatalogue(state); };
     start.upkeep.repair = [&state](std::string& report) {

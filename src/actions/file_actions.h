@@ -36,8 +36,9 @@ inline constexpr std::string_view kSetOwnerFailedMessage = "Could not set %s as 
 inline constexpr std::string_view kOwnerPrivilegeHint =
     "\nYou probably don't have the 'Restore files and directories' privilege on this computer.";
 
-// Where the operations of a NetWare volume (types 10 and 11) go. Until the
-// NetWare layer provides them they are empty, and such files fail.
+// Where the operations of a NetWare volume (types 10 and 11) go:
+// NetWareRoutesThrough (actions/netware_routes.h) serves them from the
+// program's NetWare layer; left empty, such files fail.
 struct NetWareRoutes {
     // 0 or an error; compress true sets, false clears.
     std::function<int(const VolumeScanRecord& volume, const std::string& path, bool compress)>
@@ -46,6 +47,8 @@ struct NetWareRoutes {
         set_owner;
     // Fills the owner chooser's tree with the volume's accounts; their number.
     std::function<int(const VolumeScanRecord& volume, AccountTree& tree)> list_accounts;
+    // The owner of a path, "(Unknown)" when the server cannot tell.
+    std::function<std::string(const VolumeScanRecord& volume, const std::string& path)> owner_of;
 };
 
 struct FileActionContext {

@@ -60,7 +60,11 @@ OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& li
             continue;
         }
         std::string owner;
-        context.owners.OwnerOfPath(summary.volume.owner, path, owner);
+        if (summary.volume.volume_type == 10 || summary.volume.volume_type == 11) {
+            owner = context.netware.owner_of ? context.netware.owner_of(summary.volume, path) : "(Unknown)";
+        } else {
+            context.owners.OwnerOfPath(summary.volume.owner, path, owner);
+        }
         if (on_volume == 1) {
             first = owner;
         } else if (!EqualsNoCase(owner, first)) {

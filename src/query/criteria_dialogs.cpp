@@ -1,5 +1,8 @@
 #include "query/criteria_dialogs.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "app/formatting.h"
 #include "app/text_helpers.h"
 
@@ -200,14 +203,46 @@ std::string DefaultEzCount(std::string_view unit) {
     return {};
 }
 
-DateItems DateItemsOfDays(const std::set<std::int64_t>& days) {
+void DayRanges::Add(std::int64_t first, std::int64_t last) {
+    if (last < first)
+        return;
+    // Runs that overlap or touch [first, last] merge into it.
+    auto it = runs_.upper_bound(first);
+    if (it != runs_.begin() && std::prev(it)->second >= first - 1)
+        --it;
+    while (it != runs_.end() && it->first <= last + 1) {
+        first = std::min(first, it->first);
+        last = std::max(last, it->second);
+        it = runs_.erase(it);
+    }
+    runs_.emplace(first, last);
+}
+
+void DayRanges::Remove(std::int64_t first, std::int64_t last) {
+    if (last < first)
+        return;
+    auto it = runs_.upper_bound(first);
+    if (it != runs_.begin() && std::prev(it)->second >= first)
+        --it;
+    while (it != runs_.end() && it->first <= last) {
+        const std::int64_t run_first = it->first;
+        const std::int64_t run_last = it->second;
+        it = runs_.erase(it);
+        if (run_first < first)
+            runs_.emplace(run_first, first - 1);
+        if (run_last > last)
+            it = runs_.emplace(last + 1, run_last).first;
+    }
+}
+
+bool DayRanges::Contains(std::int64_t day) const {
+    auto it = runs_.upper_bound(day);
+    return it != runs_.begin() && std::prev(it)->second >= day;
+}
+
+DateItems DateItemsOfRanges(const DayRanges& days) {
     DateItems out;
-    auto it = days.begin();
-    while (it != days.end()) {
-        const std::int64_t first = *it;
-        std::int64_t last = first;
-        for (++it; it != days.end() && *it == last + 1; ++it)
-            last = *it;
+    for (const auto& [first, last] : days.runs()) {
         std::string item = FormatDialogDate(CivilFromDays(first));
         if (last != first)
             item += " - " + FormatDialogDate(CivilFromDays(last));
@@ -240,26 +275,26 @@ DateCriteriaState DateCriteriaState::Open(std::string_view value_text) {
                 continue;
             const std::int64_t from = DaysFromCivil(range_start->year, range_start->month, range_start->day);
             const std::int64_t to = DaysFromCivil(end->year, end->month, end->day);
-            for (std::int64_t day = from; day <= to; ++day)
-                state.picked_days.insert(day);
+            state.picked_days.Add(from, to);
             range_start.reset();
             continue;
         }
         range_start = ParseCriteriaDate(tokens[i]);
         if (range_start) {
-            state.picked_days.insert(DaysFromCivil(range_start->year, range_start->month, range_start->day));
+            const std::int64_t day = DaysFromCivil(range_start->year, range_start->month, range_start->day);
+            state.picked_days.Add(day, day);
         }
     }
     return state;
 }
 
-void DateCriteriaState::PickDay(std::int64_t day) {
-    picked_days.insert(day);
+void DateCriteriaState::PickDays(std::int64_t first, std::int64_t last) {
+    picked_days.Add(std::min(first, last), std::max(first, last));
     count.clear();
 }
 
 void DateCriteriaState::UnpickDay(std::int64_t day) {
-    picked_days.erase(day);
+    picked_days.Remove(day, day);
 }
 
 void DateCriteriaState::ChooseUnit(std::string_view unit_word) {

@@ -3,7 +3,8 @@
 // and the value text it makes of it. The windows call these.
 #pragma once
 
-#include <set>
+#include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,13 +53,30 @@ inline constexpr const char* kEzUnitWords[] = {"Hours", "Days", "Weeks", "Months
 // Days 30, Weeks 6, Months 3, Years 2; empty for other words.
 std::string DefaultEzCount(std::string_view unit);
 
+// Picked days (from DaysFromCivil) held as runs of consecutive days, so a
+// range of centuries costs one entry, not one per day.
+class DayRanges {
+  public:
+    void Add(std::int64_t first, std::int64_t last);
+    void Remove(std::int64_t first, std::int64_t last);
+    bool Contains(std::int64_t day) const;
+    bool empty() const { return runs_.empty(); }
+    void clear() { runs_.clear(); }
+    // First day to last day of each run, in order; runs never touch.
+    const std::map<std::int64_t, std::int64_t>& runs() const { return runs_; }
+    bool operator==(const DayRanges&) const = default;
+
+  private:
+    std::map<std::int64_t, std::int64_t> runs_;
+};
+
 // Picked days become items: a lone day "1/5/1998", consecutive days
 // "1/10/1998 - 1/12/1998"; the list text is every item followed by ", ".
 struct DateItems {
     std::vector<std::string> items;
     std::string text;
 };
-DateItems DateItemsOfDays(const std::set<std::int64_t>& days);  // days from DaysFromCivil
+DateItems DateItemsOfRanges(const DayRanges& days);
 
 // The date dialog's state between opening and OK.
 class DateCriteriaState {
@@ -68,12 +86,13 @@ class DateCriteriaState {
     static DateCriteriaState Open(std::string_view value_text);
 
     bool exclude = false;
-    std::set<std::int64_t> picked_days;
+    DayRanges picked_days;
     std::string count;  // digits only; empty when EZ-Date is off
     std::string unit = "Days";
 
-    // A picked day joins the selection and clears the count.
-    void PickDay(std::int64_t day);
+    // Picked days join the selection and clear the count.
+    void PickDays(std::int64_t first, std::int64_t last);
+    void PickDay(std::int64_t day) { PickDays(day, day); }
     void UnpickDay(std::int64_t day);
     // Choosing a unit fills in the default count when it is empty, and turns
     // EZ-Date off when the count is 0.
@@ -82,7 +101,7 @@ class DateCriteriaState {
     void SetCount(std::string_view typed);
     // Empties the picked days (the dialog then closes as with OK).
     void ClearDates() { picked_days.clear(); }
-    DateItems Items() const { return DateItemsOfDays(picked_days); }
+    DateItems Items() const { return DateItemsOfRanges(picked_days); }
     // On OK: the EZ-Date form when a count is present, else the picked days,
     // else empty.
     std::string ValueText() const;

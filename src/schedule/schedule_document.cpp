@@ -35,6 +35,11 @@ bool CScheduleDoc::OnOpenDocument(const std::string& path) {
     const std::string full = ScheduleFullPath(path);
     if (!ReadScheduleFile(*this, full, content))
         return false;
+    // File New makes an empty file first: that is a new schedule, not one
+    // whose Startup and Interval were lost.
+    std::error_code ec;
+    if (std::filesystem::file_size(full, ec) == 0 && !ec)
+        content = ScheduleContent{};
     content_ = std::move(content);
     path_ = full;
     modified_ = false;

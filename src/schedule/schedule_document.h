@@ -31,8 +31,9 @@ class CScheduleDoc : public CDocumentEx {
     // A new schedule: Startup "Startup", Interval "None", Inactive, no lines;
     // the scheduler conversation is opened.
     void OnNewDocument();
-    // Reads the file (false when it cannot be read), then asks the
-    // scheduler whether a job carries this file's full path: then Active.
+    // Reads the file (false when it cannot be read; an empty file is a new
+    // schedule), then asks the scheduler whether a job carries this file's
+    // full path: then Active.
     bool OnOpenDocument(const std::string& path);
     // Writes the file; the document is then no longer modified.
     bool OnSaveDocument(const std::string& path);

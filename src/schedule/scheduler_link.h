@@ -21,7 +21,7 @@
 namespace korvane {
 
 inline constexpr std::string_view kLinkInitFailure = "DDEML Initialization Failure";
-inline constexpr std::string_view kSchedulerNotOnline = "Schedule.exe is not online and responding.";
+inline constexpr std::string_view kSchedulerNotOnline = "korvane-scheduler is not online and responding.";
 inline constexpr int kSchedulerWaitMs = 10000;
 
 // Error codes of the conversation, shown as eight hexadecimal digits in the
@@ -54,7 +54,7 @@ class SchedulerLink {
     SchedulerLink& operator=(const SchedulerLink&) = delete;
 
     // Connects to service "Schedule", topic "Schedule". Shows "DDEML
-    // Initialization Failure" when no socket can be made and "Schedule.exe
+    // Initialization Failure" when no socket can be made and "korvane-scheduler
     // is not online and responding." when no scheduler answers; the owner
     // goes on without a conversation.
     bool Open();

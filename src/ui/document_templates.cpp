@@ -1,43 +1,49 @@
 #include "ui/document_templates.h"
 
-#include "actions/file_actions.h"
-#include "owners/owner_resolver.h"
+#include "actions/netware_routes.h"
 #include "program/program_state.h"
-#include "ui/query_frame.h"
-#include "ui/result/graph_pane.h"
+#include "ui/query/query_frame.h"
 #include "ui/result/result_frame.h"
-#include "ui/schedule_frame.h"
+#include "ui/result/result_graph_binding.h"
+#include "ui/schedule/schedule_frame.h"
+#include "ui/windowed_program.h"
 
 namespace korvane {
-
 namespace {
 
-// What the result windows' file actions work with, for as long as the templates live.
-struct FileActionServices {
-    explicit FileActionServices(ProgramState& state)
-        : context{state.catalogue,           state.tree, state.counters, state.ui, owners, {},
-                  state.paths.event_log_path} {}
-    OwnerResolver owners;
-    FileActionContext context;
-};
+std::shared_ptr<ScheduleWindowContext> ScheduleContextOf(WindowedStart& start, UserInterface& ui) {
+    return std::make_shared<ScheduleWindowContext>(
+        ScheduleWindowContext{ui, start.paths.folder, start.program_path, start.scheduler_link, {}});
+}
 
-}  // namespace
-
-std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
+ResultContext ResultContextOf(ProgramState* state, FolderTree* folders) {
     ResultContext results;
+    results.folders = folders;
     if (state != nullptr) {
         results.catalogue = &state->catalogue;
         results.folders = &state->tree;
         results.options = &state->options;
-        auto services = std::make_shared<FileActionServices>(*state);
-        results.file_actions = std::shared_ptr<FileActionContext>(services, &services->context);
+        results.counters = &state->counters;
+        results.event_log_path = state->paths.event_log_path;
+        results.make_graph_pane = GraphViewPaneFactory();
+        if (state->netware)
+            results.netware = NetWareRoutesThrough(*state->netware);
     }
-    results.make_graph_pane = MakeGraphViewPane;
+    return results;
+}
+
+}  // namespace
+
+std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
+                                                        const DocumentServices& services) {
+    const ResultContext results = ResultContextOf(start.state, services.folders);
     std::vector<DocumentTemplate> templates;
+    const QueryDocumentContext query_context{services.folders, services.database_path,
+                                             services.open_documents};
     templates.push_back({&DocumentTypeOf(DocumentKind::Query),
-                         [] { return std::make_unique<QueryWindowDocument>(); },
+                         [query_context] { return std::make_unique<CQueryDoc>(query_context); },
                          [](WindowDocument& document) -> DocumentFrame* {
-                             return new CQueryFrame(static_cast<QueryWindowDocument&>(document));
+                             return new CQueryFrame(static_cast<CQueryDoc&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Result),
                          [results] { return std::make_unique<ResultWindowDocument>(results); },
@@ -45,7 +51,9 @@ std::vector<DocumentTemplate> StandardDocumentTemplates(ProgramState* state) {
                              return new CResultFrame(static_cast<ResultWindowDocument&>(document));
                          }});
     templates.push_back({&DocumentTypeOf(DocumentKind::Schedule),
-                         [] { return std::make_unique<ScheduleWindowDocument>(); },
+                         [schedules = ScheduleContextOf(start, ui)] {
+                             return std::make_unique<ScheduleWindowDocument>(schedules);
+                         },
                          [](WindowDocument& document) -> DocumentFrame* {
                              return new CScheduleFrame(static_cast<ScheduleWindowDocument&>(document));
                          }});

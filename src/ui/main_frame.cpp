@@ -34,6 +34,7 @@
 #include "ui/event_viewer.h"
 #include "ui/icons.h"
 #include "ui/options_dialog.h"
+#include "ui/query/query_document.h"
 #include "ui/splash_window.h"
 #include "ui/tip_dialog.h"
 #include "ui/windowed_program.h"
@@ -81,7 +82,8 @@ CMainFrame::CMainFrame(WindowedStart& start, UserInterface& ui, QWidget* parent)
     setWindowTitle(QStringLiteral("Korvane"));
     setWindowIcon(ApplicationIcon());
     setObjectName(QStringLiteral("CMainFrame"));
-    for (const DocumentTemplate& info : StandardDocumentTemplates(start_.state))
+    const DocumentServices services{start.folders, start.options.database, [this] { return Documents(); }};
+    for (const DocumentTemplate& info : StandardDocumentTemplates(start_, ui_, services))
         templates_.push_back({info, {}});
 
     area_ = new QMdiArea(this);
@@ -715,6 +717,11 @@ bool CMainFrame::PrintRun(const std::string& path, QPrinter& printer) {
 }
 
 void CMainFrame::RefreshResults() {
+    // Queries first: the results run for the starting folders found again.
+    for (WindowDocument* document : Documents()) {
+        if (auto* query = qobject_cast<CQueryDoc*>(document))
+            query->ResolveStartingFolderAgain();
+    }
     for (WindowDocument* document : Documents()) {
         if (document->Type().kind == DocumentKind::Result)
             document->UpdateAllViews(1);

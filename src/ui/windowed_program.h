@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/settings.h"
 #include "app/user_interface.h"
+#include "schedule/scheduler_link.h"
 #include "ui/options_dialog.h"
 
 class QPrinter;
@@ -14,6 +15,7 @@ class QPrinter;
 namespace korvane {
 
 class CMainFrame;
+class FolderTree;
 class QtUserInterface;
 struct ProgramState;
 
@@ -24,14 +26,21 @@ struct WindowedStart {
     // The settings read at start. The Options dialog updates the display
     // and mail settings in place; the database path stays the one in use.
     ProgramOptions options;
+    // The korvane executable a schedule's job starts (empty: this program)
+    // and the scheduler the schedule windows talk to.
+    std::string program_path;
+    SchedulerLinkOptions scheduler_link;
     // The splash and, after it, the tip of the day.
     bool show_splash = true;
     // The interface the core already talks through; the main window becomes
     // the owner of its message boxes and progress windows. Without one the
     // windowed program makes its own.
     QtUserInterface* ui = nullptr;
-    // The catalogue, folder tree and settings the documents work with; none
-    // leaves the documents to their files.
+    // The catalogue's folder tree the documents look paths up in; none in
+    // a start without a catalogue.
+    FolderTree* folders = nullptr;
+    // The catalogue, folder tree and settings the result documents work
+    // with; none leaves them to their files.
     ProgramState* state = nullptr;
 
     // Reads the ID counters and every folder into memory (opening and

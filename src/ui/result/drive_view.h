@@ -91,10 +91,9 @@ class CDriveView : public QTreeView, public DocumentView {
 
     DriveModel* Model() const { return model_; }
     // Rebuilds from the catalogue's volumes, then follows the current folder.
-    // Without run the result is not run again (its caller runs it).
-    void Rebuild(bool run = true);
+    void Rebuild();
     // Opens the tree down to the current folder, selects it and runs the result.
-    void FollowCurrentFolder(bool run = true);
+    void FollowCurrentFolder();
     bool BusyWithOwnChange() const { return own_change_; }
 
   private:

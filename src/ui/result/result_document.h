@@ -11,9 +11,11 @@
 #include "app/user_interface.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_tree.h"
+#include "actions/file_actions.h"
 #include "query/query_profile.h"
 #include "result/result_data.h"
 #include "ui/document.h"
+#include "ui/query/query_document.h"
 
 class QPainter;
 class QRect;
@@ -21,7 +23,7 @@ class QWidget;
 
 namespace korvane {
 
-struct FileActionContext;
+struct IdCounters;
 struct ProgramOptions;
 class ResultWindowDocument;
 
@@ -41,10 +43,10 @@ class ResultGraphPane {
     virtual ~ResultGraphPane() = default;
     virtual QWidget* Widget() = 0;
     // Builds and shows the graph of the document's answer in its display
-    // mode. False when no graph could be built: the place stays empty (the
-    // pane has said why where the person needs to know). A line or forecast
-    // graph leaves its text in the document's forecast_text, which the view
-    // puts into the second status pane.
+    // mode. False when no graph could be built: the view then shows the
+    // report (the pane has said why where the person needs to know). A line
+    // or forecast graph leaves its text in the document's forecast_text,
+    // which the view puts into the second status pane.
     virtual bool ShowGraph() = 0;
     // Drops the chart (a refresh with no rows).
     virtual void Clear() = 0;
@@ -63,11 +65,15 @@ struct ResultContext {
     // DisplaySQL for the runs, GraphItems for pie and bar graphs.
     const ProgramOptions* options = nullptr;
     ResultGraphPaneFactory make_graph_pane;
-    // The file actions' services; none leaves the file commands disabled.
-    std::shared_ptr<FileActionContext> file_actions;
+    // The file actions number the rows they add with these; without them
+    // the window's file commands stay disabled.
+    IdCounters* counters = nullptr;
+    std::string event_log_path;
+    // Compression and owners of files on NetWare volumes; empty routes fail those files.
+    NetWareRoutes netware;
 };
 
-class ResultWindowDocument : public WindowDocument {
+class ResultWindowDocument : public WindowDocument, public QueryResultLink {
     Q_OBJECT
   public:
     explicit ResultWindowDocument(ResultContext context = {}, QObject* parent = nullptr);
@@ -91,6 +97,18 @@ class ResultWindowDocument : public WindowDocument {
     void SetLinkedProfile(QueryProfile* profile);
     void ClearLinkedProfile();
     bool HasLinkedProfile() const { return linked_ != nullptr; }
+    // What the query window calls: link (or, with none, unlink) its profile,
+    // and make its starting folder the current one before it refreshes.
+    void LinkQueryProfile(QueryProfile* profile) override {
+        if (profile != nullptr)
+            SetLinkedProfile(profile);
+        else
+            ClearLinkedProfile();
+    }
+    void SetCurrentFolderId(std::int32_t folder_id) override {
+        if (folder_id != result_.data.current_folder_id)
+            SetCurrentFolder(folder_id);
+    }
     // The profile the result runs with: the linked one, else its own.
     QueryProfile* Profile() { return result_.data.profile; }
 

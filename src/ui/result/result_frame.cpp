@@ -7,6 +7,8 @@
 #include <QMdiSubWindow>
 
 #include "result/export_csv.h"
+#include "ui/result/result_actions_binding.h"
+#include "ui/result/result_graph_binding.h"
 
 namespace korvane {
 namespace {
@@ -55,15 +57,11 @@ CResultFrame::CResultFrame(ResultWindowDocument& document, QWidget* parent)
             }
         }
     });
-    if (document_.Context().file_actions) {
-        actions_ = std::make_unique<ResultWindowActions>(*document_.Context().file_actions, document_,
-                                                         *report_, *drive_, this);
-    }
     CreateMenus();
+    AddGraphOptionsCommand(*this);
+    ResultActionsBinding::Attach(*this);
     drive_->Rebuild();
 }
-
-CResultFrame::~CResultFrame() = default;
 
 void CResultFrame::CreateMenus() {
     QMenuBar* bar = menuBar();
@@ -76,9 +74,6 @@ void CResultFrame::CreateMenus() {
     file->addSeparator();
     file->addAction(report_->Command(kResultUpOneLevel));
     file->addAction(report_->Command(kResultSelectAll));
-
-    if (actions_)
-        actions_->AddMenus(*bar);
 
     QMenu* view = bar->addMenu(QStringLiteral("&Display"));
     auto* modes = new QActionGroup(this);

@@ -11,7 +11,6 @@
 #include "ui/result/drive_view.h"
 #include "ui/result/result_document.h"
 #include "ui/result/result_view.h"
-#include "ui/result/result_window_actions.h"
 
 namespace korvane {
 
@@ -22,13 +21,10 @@ class CResultFrame : public DocumentFrame {
   public:
     // Shows the folder tree, which runs the result for its current folder.
     CResultFrame(ResultWindowDocument& document, QWidget* parent = nullptr);
-    ~CResultFrame() override;
 
     ResultWindowDocument& Document() { return document_; }
     CDriveView* DriveView() const { return drive_; }
     CResultView* ResultView() const { return report_; }
-    // The file actions; null when the window has none (no catalogue).
-    ResultWindowActions* FileActions() const { return actions_.get(); }
 
     // "&Export...": the save dialog, then ExportTo.
     void OnExport();
@@ -40,7 +36,6 @@ class CResultFrame : public DocumentFrame {
     void CreateMenus();
 
     ResultWindowDocument& document_;
-    std::unique_ptr<ResultWindowActions> actions_;
     CDriveView* drive_ = nullptr;
     CResultView* report_ = nullptr;
 };

@@ -205,16 +205,8 @@ CResultView::CResultView(ResultWindowDocument& document, QWidget* parent)
             OpenRow(first);
     });
     CreateCommands();
-    connect(report_, &QWidget::customContextMenuRequested, this, [this](const QPoint& where) {
-        const QPoint at = report_->viewport()->mapToGlobal(where);
-        if (!menu_provider_) {
-            context_menu_->popup(at);
-            return;
-        }
-        QMenu* menu = menu_provider_(this);
-        menu->setAttribute(Qt::WA_DeleteOnClose);
-        menu->popup(at);
-    });
+    connect(report_, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& where) { context_menu_->popup(report_->viewport()->mapToGlobal(where)); });
 }
 
 CResultView::~CResultView() = default;
@@ -282,7 +274,7 @@ QAction* CResultView::Command(int id) const {
 
 void CResultView::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete) {
-        QAction* remove = delete_command_ != nullptr ? delete_command_ : Command(kResultDelete);
+        QAction* remove = Command(kResultDelete);
         if (remove->isEnabled())
             remove->trigger();
         event->accept();
@@ -322,25 +314,21 @@ void CResultView::RefreshResultView() {
         emit ReportFilled(0);
         return;
     }
-    // A pie or bar of too many rows falls back to the report (with a message).
-    const bool graph =
-        PlanGraph(result, document_.GraphItems(), document_.GetCatalogue().ui()) != GraphPlan::Report;
-    // The graph takes the report's place in its modes; without a graph pane
-    // (a build without the graphs) the report stands in for it.
-    if (graph && document_.Context().make_graph_pane) {
+    // A pie or bar of too many rows says so and the report is shown.
+    const GraphPlan plan = PlanGraph(result, document_.GraphItems(), document_.GetCatalogue().ui());
+    // The graphs take the report's place in their modes; without a graph
+    // pane in this build the report stands in for them.
+    if (plan != GraphPlan::Report && document_.Context().make_graph_pane) {
         if (!graph_) {
             graph_ = document_.Context().make_graph_pane(document_, stack_);
             if (graph_)
                 stack_->addWidget(graph_->Widget());
         }
-        if (graph_) {
-            // A graph that cannot be drawn leaves the place empty: the pane has said why.
+        if (graph_ && graph_->ShowGraph()) {
             stack_->setCurrentWidget(graph_->Widget());
             const int shown = result.display_mode;
-            if (graph_->ShowGraph() && (shown == kDisplayLine || shown == kDisplayForecast) &&
-                !result.forecast_text.empty()) {
+            if ((shown == kDisplayLine || shown == kDisplayForecast) && !result.forecast_text.empty())
                 ShowStatus(1, result.forecast_text);
-            }
             return;
         }
     }
@@ -491,53 +479,6 @@ std::vector<int> CResultView::SelectedResultRows() const {
     for (int position : positions)
         rows.push_back(model_->Rows().ResultRow(position));
     return rows;
-}
-
-ResultSelectionRow CResultView::RowAt(int position) const {
-    ResultSelectionRow row;
-    const ReportRows& rows = model_->Rows();
-    if (position < 0 || position >= rows.ItemCount())
-        return row;
-    const int label = ReportLabelColumn(document_.Data());
-    for (int i = 0; i < static_cast<int>(rows.columns().size()); ++i) {
-        if (rows.columns()[i].parent_id)
-            row.folder_path = rows.CellText(position, i, document_.Folders());
-        if (rows.columns()[i].source == label)
-            rows.Value(position, i).AsText(row.name);
-    }
-    row.folder_id = rows.FolderId(position);
-    return row;
-}
-
-ResultSelection CResultView::Selection() const {
-    ResultSelection selection;
-    selection.result_path = document_.Data().path;
-    for (const ReportRows::Column& column : model_->Rows().columns())
-        selection.has_path_column = selection.has_path_column || column.parent_id;
-    std::vector<int> positions;
-    for (const QModelIndex& index : report_->selectionModel()->selectedRows())
-        positions.push_back(index.row());
-    std::sort(positions.begin(), positions.end());
-    for (int position : positions)
-        selection.rows.push_back(RowAt(position));
-    return selection;
-}
-
-bool CResultView::StartRenameOf(const std::string& name) {
-    const ReportRows& rows = model_->Rows();
-    const int label = ReportLabelColumn(document_.Data());
-    for (int column = 0; column < static_cast<int>(rows.columns().size()); ++column) {
-        if (rows.columns()[column].source != label)
-            continue;
-        for (int position = 0; position < rows.ItemCount(); ++position) {
-            std::string text;
-            if (rows.Value(position, column).AsText(text) && text == name) {
-                report_->setCurrentIndex(model_->index(position, 0));
-                return StartRename();
-            }
-        }
-    }
-    return false;
 }
 
 bool CResultView::PrintDirectly(QPrinter& printer) {

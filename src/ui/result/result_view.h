@@ -15,7 +15,6 @@
 #include <string>
 #include <vector>
 
-#include "actions/selection_list.h"
 #include "result/report_rows.h"
 #include "ui/document_frame.h"
 #include "ui/result/result_document.h"
@@ -28,7 +27,7 @@ namespace korvane {
 inline constexpr const char* kNoQuerySelected = "No query selected...";
 
 // Command identifiers of the result window.
-enum ResultWindowCommand : int {
+enum ResultCommandId : int {
     kResultUpOneLevel = 1042,
     kResultExport = 9040,
     kResultSelectAll = 9041,
@@ -131,23 +130,7 @@ class CResultView : public QWidget, public DocumentView {
     // The selected rows as positions in the result's answer (the row numbers
     // the file actions read back), in display order.
     std::vector<int> SelectedResultRows() const;
-    // The selection as the file actions take it: the current folder's path,
-    // whether Path is shown, and each selected row's name, Path text and
-    // folder identifier, in display order.
-    ResultSelection Selection() const;
-    // Starts editing the label of the first row with that name; false when
-    // no row has it or renaming is not offered.
-    bool StartRenameOf(const std::string& name);
-    // One row in the file actions' form.
-    ResultSelectionRow RowAt(int position) const;
-    // The file actions' own context menu (made afresh for each showing, the
-    // view deletes it once closed) and Delete command; without them the
-    // view's own menu shows the file commands disabled.
-    void SetContextMenuProvider(std::function<QMenu*(QWidget* parent)> provider) {
-        menu_provider_ = std::move(provider);
-    }
-    void SetDeleteCommand(QAction* command) { delete_command_ = command; }
-    // The command with that identifier (the ResultWindowCommand values), for the
+    // The command with that identifier (the ResultCommandId values), for the
     // menus and for the file actions to connect and enable.
     QAction* Command(int id) const;
     // The context menu as shown at the pointer; the file actions may add
@@ -176,8 +159,6 @@ class CResultView : public QWidget, public DocumentView {
     QMenu* context_menu_ = nullptr;
     std::map<int, QAction*> commands_;
     std::function<void(int, const std::string&)> status_;
-    std::function<QMenu*(QWidget*)> menu_provider_;
-    QAction* delete_command_ = nullptr;
     std::string print_error_;
     bool sorting_ = false;
 };

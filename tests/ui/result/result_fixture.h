@@ -14,9 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "actions/file_actions.h"
 #include "catalogue/schema.h"
-#include "owners/owner_resolver.h"
 #include "program/program_state.h"
 #include "program/start_program.h"
 #include "query/query_file.h"
@@ -24,7 +22,6 @@
 #include "scan/volume_scanner.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "ui/result/graph_pane.h"
 #include "ui/result/result_frame.h"
 
 namespace korvane::testing {
@@ -103,12 +100,6 @@ class ResultWindowTest : public ::testing::Test {
         context.catalogue = &state_.catalogue;
         context.folders = &state_.tree;
         context.options = &state_.options;
-        if (graph_panes_)
-            context.make_graph_pane = MakeGraphViewPane;
-        if (file_actions_) {
-            auto services = std::make_shared<ActionServices>(state_);
-            context.file_actions = std::shared_ptr<FileActionContext>(services, &services->context);
-        }
         return context;
     }
 
@@ -154,15 +145,6 @@ class ResultWindowTest : public ::testing::Test {
     std::string tree_;
     RecordingUserInterface ui_;
     ProgramState state_{ui_};
-    bool graph_panes_ = false;   // the windows show graphs in their graph modes
-    bool file_actions_ = false;  // the windows run the file actions
-    struct ActionServices {
-        explicit ActionServices(ProgramState& state)
-            : context{state.catalogue,           state.tree, state.counters, state.ui, owners, {},
-                      state.paths.event_log_path} {}
-        OwnerResolver owners;
-        FileActionContext context;
-    };
     std::unique_ptr<ResultWindowDocument> document_;
     std::unique_ptr<CResultFrame> frame_;
 };

@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPrinter>
 #include <QSignalSpy>
 #include <QUrl>
 
@@ -15,8 +14,6 @@
 #include "qt_environment.h"
 #include "result/result_file.h"
 #include "result_fixture.h"
-#include "ui/actions/result_actions.h"
-#include "ui/result/graph_view.h"
 
 namespace korvane {
 namespace {
@@ -144,33 +141,6 @@ TEST_F(ReportTest, DisplayModesAndTheGraphItemLimit) {
     EXPECT_EQ(Rows().ItemCount(), 8);
 }
 
-TEST_F(ReportTest, GraphModesShowTheGraphInTheReportsPlaceAndPrintIt) {
-    graph_panes_ = true;
-    OpenWindow();
-    document_->SetDisplayMode(kDisplayBar);
-    ASSERT_TRUE(View().ShowsGraph());
-    auto* graph = qobject_cast<GraphView*>(View().GraphPane()->Widget());
-    ASSERT_NE(graph, nullptr);
-    EXPECT_EQ(graph->Series().points, 8);
-    EXPECT_EQ(Status(0), "8 objects (399 days).");
-
-    document_->SetDisplayMode(kDisplayLine);
-    ASSERT_TRUE(View().ShowsGraph());
-    EXPECT_FALSE(document_->Result().forecast_text.empty());
-    EXPECT_EQ(Status(1), document_->Result().forecast_text);
-
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    const std::string pdf = dir_ / "graph.pdf";
-    printer.setOutputFileName(QString::fromStdString(pdf));
-    ASSERT_TRUE(View().PrintDirectly(printer)) << View().PrintError();
-    EXPECT_EQ(testing::ReadFileBytes(pdf).substr(0, 5), "%PDF-");
-
-    document_->SetDisplayMode(kDisplayReport);
-    EXPECT_FALSE(View().ShowsGraph());
-    EXPECT_EQ(Rows().ItemCount(), 8);
-}
-
 TEST_F(ReportTest, ALinkedQueryProfileRunsInsteadOfTheQueryFileAndSavingKeepsTheFolder) {
     OpenWindow();
     QueryProfile open_query;
@@ -280,23 +250,6 @@ TEST_F(ReportTest, SelectAllContextMenuAndTheDeleteKey) {
     for (int i = 0; i < 8; ++i)
         expected[i] = i;
     EXPECT_EQ(View().SelectedResultRows(), expected);
-    View().Report()->clearSelection();
-    View().Report()->selectionModel()->select(View().Model()->index(PositionOf("old"), 0),
-                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    View().Report()->selectionModel()->select(View().Model()->index(PositionOf("plan.txt"), 0),
-                                              QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    const ResultSelection selection = View().Selection();
-    EXPECT_EQ(selection.result_path, tree_ + "/docs");
-    EXPECT_TRUE(selection.has_path_column);
-    ASSERT_EQ(selection.rows.size(), 2u);
-    const bool old_first = PositionOf("old") < PositionOf("plan.txt");
-    const ResultSelectionRow& folder = selection.rows[old_first ? 0 : 1];
-    const ResultSelectionRow& file = selection.rows[old_first ? 1 : 0];
-    EXPECT_EQ(folder.name, "old");
-    EXPECT_EQ(folder.folder_id, state_.tree.FolderIdOfPath(tree_ + "/docs/old"));
-    EXPECT_EQ(file.name, "plan.txt");
-    EXPECT_EQ(file.folder_path, tree_ + "/docs/old/deep");
-    EXPECT_EQ(file.folder_id, 0);
 
     QStringList items;
     for (QAction* action : View().ContextMenu()->actions()) {
@@ -335,38 +288,6 @@ TEST_F(ReportTest, RenameStartsOnlyWithTheFileActionsRename) {
     QTest::keyClicks(editor, "small.doc");
     QTest::keyClick(editor, Qt::Key_Return);
     EXPECT_TRUE(testing::WaitUntil([&] { return renamed == "small.doc"; }));
-
-    // A new folder is renamed by its name once the result shows it.
-    EXPECT_FALSE(View().StartRenameOf("no such file"));
-    ASSERT_TRUE(View().StartRenameOf("Notes.txt"));
-    EXPECT_EQ(View().Report()->currentIndex().row(), PositionOf("Notes.txt"));
-    EXPECT_TRUE(testing::WaitUntil([&] {
-        auto* open = View().Report()->findChild<QLineEdit*>();
-        return open != nullptr && open->isVisible() && open->text() == "Notes.txt";
-    }));
-    // The editor left open commits when the window goes: not into this test's ended frame.
-    View().Model()->SetRenameHandler({});
-}
-
-TEST_F(ReportTest, TheFileActionsRunOnTheReportsSelection) {
-    file_actions_ = true;
-    OpenWindow();
-    ASSERT_NE(frame_->FileActions(), nullptr);
-    ResultActions& actions = frame_->FileActions()->Actions();
-    View().Report()->selectRow(PositionOf("tiny.doc"));
-    EXPECT_TRUE(actions.Action(ResultCommand::kDelete)->isEnabled());
-    EXPECT_EQ(frame_->FileActions()->Selection().rows.at(0).name, "tiny.doc");
-
-    // The Delete key asks, moves the file to the trash, and the window shows the catalogue without it.
-    ui_.answers = {MessageAnswer::Yes};
-    const int runs = Runs();
-    QTest::keyClick(View().Report(), Qt::Key_Delete);
-    ASSERT_TRUE(testing::WaitUntil([&] { return !std::filesystem::exists(tree_ + "/docs/tiny.doc"); }));
-    EXPECT_EQ(Data().row_count, 7);
-    EXPECT_EQ(PositionOf("tiny.doc"), -1);
-    EXPECT_EQ(Rows().ItemCount(), 7);
-    EXPECT_EQ(Runs(), runs + 1);
-    EXPECT_EQ(frame_->DriveView()->currentIndex().data().toString(), "docs");
 }
 
 TEST_F(ReportTest, AResultWithoutRowsSaysSo) {

@@ -1,0 +1,58 @@
+// Drives the modal dialogs a window opens one inside another: each step
+// waits until the active modal window has the given object name (or class
+// name), then acts on it. An action that opens a further dialog must do it
+// later (Later()), so that the next step can run while that dialog waits.
+#pragma once
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QTimer>
+#include <QWidget>
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace korvane::testing {
+
+class ModalSteps : public QObject {
+  public:
+    ModalSteps() {
+        connect(&timer_, &QTimer::timeout, this, &ModalSteps::Look);
+        timer_.start(10);
+    }
+    // name: the dialog's object name, or its class name.
+    ModalSteps& Then(std::string name, std::function<void(QWidget*)> action) {
+        steps_.push_back({std::move(name), std::move(action)});
+        return *this;
+    }
+    bool Done() const { return steps_.empty(); }
+    std::string Waiting() const { return steps_.empty() ? std::string() : steps_.front().name; }
+
+  private:
+    struct Step {
+        std::string name;
+        std::function<void(QWidget*)> action;
+    };
+    void Look() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr || steps_.empty() || !modal->isVisible())
+            return;
+        const std::string object = modal->objectName().toStdString();
+        const std::string type = modal->metaObject()->className();
+        if (steps_.front().name != object && steps_.front().name != type)
+            return;
+        const Step step = std::move(steps_.front());
+        steps_.pop_front();
+        step.action(modal);
+    }
+    QTimer timer_;
+    std::deque<Step> steps_;
+};
+
+// Runs f from the event loop, after the current step has returned.
+inline void Later(QObject* context, std::function<void()> f) {
+    QMetaObject::invokeMethod(context, std::move(f), Qt::QueuedConnection);
+}
+
+}  // namespace korvane::testing
