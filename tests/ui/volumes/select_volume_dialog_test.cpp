@@ -1,0 +1,235 @@
+#include "ui/volumes/select_volume_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QProgressBar>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include "app/profile_file.h"
+#include "app/settings.h"
+#include "qt_environment.h"
+#include "support/test_mount.h"
+#include "volume_dialog_fixture.h"
+
+namespace korvane {
+namespace {
+
+using testing::MessageBoxAnswerer;
+using testing::TestMount;
+using testing::VolumeDialogTest;
+using testing::WaitUntil;
+
+using SelectVolumeDialogTest = VolumeDialogTest;
+
+TEST_F(SelectVolumeDialogTest, ColumnsViewsAndMenusAsAPersonFindsThem) {
+    const std::int32_t ftp = AddVolume("ftp:files.example.org/pub");
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), "Select Volume");
+    QTreeWidget* list = dialog.List();
+    const char* titles[] = {"Letter", "Location", "Size", "Label", "Type"};
+    const int widths[] = {40, 260, 60, 80, 120};
+    for (int column = 0; column < 5; ++column) {
+        EXPECT_EQ(list->headerItem()->text(column), titles[column]);
+        EXPECT_EQ(list->columnWidth(column), widths[column]);
+    }
+    EXPECT_EQ(list->accessibleName(), "Volumes");
+    // The drives view: "/" is a mount with an empty Letter column.
+    EXPECT_TRUE(dialog.ViewButton(VolumeView::LogicalDrives)->isChecked());
+    const int slash = RowOf(list, "/");
+    ASSERT_GE(slash, 0);
+    EXPECT_EQ(list->topLevelItem(slash)->text(kLetterColumn), "");
+    EXPECT_EQ(list->topLevelItem(slash)->textAlignment(kSizeColumn) & Qt::AlignRight, Qt::AlignRight);
+    EXPECT_EQ(RowOf(list, "ftp:files.example.org/pub"), -1);
+
+    QTest::mouseClick(dialog.ViewButton(VolumeView::UserVolumes), Qt::LeftButton);
+    ASSERT_EQ(list->topLevelItemCount(), 1);
+    for (int column : {kSizeColumn, kLabelColumn, kTypeColumn})
+        EXPECT_EQ(list->topLevelItem(0)->text(column), "(ftp)");
+    EXPECT_EQ(dialog.Items()[0].UvId(), ftp);
+    QTest::mouseClick(dialog.ViewButton(VolumeView::Both), Qt::LeftButton);
+    EXPECT_EQ(RowOf(list, "ftp:files.example.org/pub"), list->topLevelItemCount() - 1);
+    EXPECT_GE(RowOf(list, "/"), 0);
+
+    EXPECT_EQ(dialog.AddVolumeAction()->text(), "&Add Volume...");
+    EXPECT_EQ(dialog.RemoveVolumesAction()->text(), "&Remove Volumes");
+    EXPECT_EQ(dialog.ConnectAction()->text(), "&Connect");
+    EXPECT_EQ(dialog.DisconnectAction()->text(), "&Disconnect");
+    EXPECT_EQ(dialog.MapAction()->text(), "&Map Network Drive...");
+    EXPECT_EQ(dialog.UserVolumesMenu()->title(), "&User Volumes");
+
+    // A right click opens the User Volumes menu.
+    QString popped;
+    QTimer::singleShot(50, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            popped = menu->title();
+            menu->close();
+        }
+    });
+    const QRect first = list->visualItemRect(list->topLevelItem(0));
+    QMetaObject::invokeMethod(list, "customContextMenuRequested", Q_ARG(QPoint, first.center()));
+    EXPECT_EQ(popped, "&User Volumes");
+}
+
+TEST_F(SelectVolumeDialogTest, PickModeReturnsTheListTextInListOrder) {
+    const std::string data = Folder("data");
+    const std::int32_t local = AddVolume(data);
+    const std::int32_t ftp = AddVolume("ftp:host/pub");
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    QTest::mouseClick(dialog.ViewButton(VolumeView::Both), Qt::LeftButton);
+    QTreeWidget* list = dialog.List();
+    Select(list, {RowOf(list, QString::fromStdString(data)), RowOf(list, "ftp:host/pub"), RowOf(list, "/")});
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.VolumeList(),
+              "\"/\",\"uv: " + std::to_string(local) + "\",\"uv: " + std::to_string(ftp) + "\",");
+    // Pick mode builds nothing and writes nothing.
+    EXPECT_EQ(ReadSelectedDrive(services.settings_path), "");
+}
+
+TEST_F(SelectVolumeDialogTest, OkRefusesAnEmptyMountAndAnEmptySelection) {
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    {
+        MessageBoxAnswerer answerer({QMessageBox::Ok});
+        QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].text, "Volumes must be selected to build a database.");
+    }
+    EXPECT_TRUE(dialog.isVisible());
+    if (geteuid() != 0)
+        GTEST_SKIP() << "an empty mount needs root";
+    TestMount empty("ramfs", Folder("empty"));
+    ASSERT_TRUE(empty.mounted());
+    dialog.ShowView(VolumeView::LogicalDrives);
+    const int row = RowOf(dialog.List(), QString::fromStdString(empty.path()));
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(dialog.List()->topLevelItem(row)->text(kSizeColumn), "(Empty)");
+    Select(dialog.List(), {RowOf(dialog.List(), "/"), row});
+    MessageBoxAnswerer answerer({QMessageBox::Ok});
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Empty or unmounted volume selected...");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.VolumeList(), "");
+}
+
+TEST_F(SelectVolumeDialogTest, RememberedButUnmountedEntryShowsNotConnected) {
+    const std::string share = Folder("share");
+    ASSERT_TRUE(
+        WriteFileBytes(services.programs.fstab_path, "//fileserver/public " + share + " cifs _netdev 0 0\n"));
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    const int row = RowOf(dialog.List(), QString::fromStdString(share));
+    ASSERT_GE(row, 0);
+    for (int column : {kSizeColumn, kLabelColumn, kTypeColumn})
+        EXPECT_EQ(dialog.List()->topLevelItem(row)->text(column), "(n/c)");
+    EXPECT_EQ(dialog.Items()[static_cast<std::size_t>(row)].value, kNetworkItemBit);
+}
+
+TEST_F(SelectVolumeDialogTest, RemoveAndDeleteOnlyTouchUserVolumesInTheirViews) {
+    AddVolume(Folder("one"));
+    const std::string two = Folder("two");
+    AddVolume(two);
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    QTreeWidget* list = dialog.List();
+    const int drives = list->topLevelItemCount();
+    Select(list, {0});
+    dialog.RemoveVolumesAction()->trigger();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(list->topLevelItemCount(), drives);
+    EXPECT_EQ(CountUserVolumes(), 2);
+
+    QTest::mouseClick(dialog.ViewButton(VolumeView::Both), Qt::LeftButton);
+    Select(list, {0, RowOf(list, QString::fromStdString(two))});  // a drive and a user volume
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(RowOf(list, QString::fromStdString(two)), -1);
+    EXPECT_EQ(list->topLevelItemCount(), drives + 1);
+    EXPECT_EQ(CountUserVolumes(), 1);
+    EXPECT_EQ(dialog.Items().size(), static_cast<std::size_t>(list->topLevelItemCount()));
+}
+
+// A build big enough to let events through many times.
+void MakeTree(const std::string& folder, int folders, int files) {
+    for (int f = 0; f < folders; ++f) {
+        const std::string sub = folder + "/d" + std::to_string(f);
+        std::filesystem::create_directories(sub);
+        for (int i = 0; i < files; ++i)
+            ASSERT_TRUE(testing::WriteFileBytes(sub + "/f" + std::to_string(i), "x"));
+    }
+}
+
+TEST_F(SelectVolumeDialogTest, BuildModeBuildsWritesTheKeysAndKeepsHandlersOffTheCatalogue) {
+    const std::string data = Folder("data");
+    MakeTree(data, 20, 50);
+    const std::int32_t uv = AddVolume(data);
+    AddVolume(Folder("other"));
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Build);
+    dialog.show();
+    QTest::mouseClick(dialog.ViewButton(VolumeView::UserVolumes), Qt::LeftButton);
+    QTreeWidget* list = dialog.List();
+    Select(list, {0, 1});
+
+    // While the build lets events through, every handler that would reach
+    // the catalogue is tried.
+    bool seen_building = false, progress_shown = false, dialog_disabled = false;
+    int rows_during = -1;
+    QTimer poke;
+    poke.setInterval(0);
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!dialog.Building() || seen_building)
+            return;
+        seen_building = true;
+        dialog_disabled = !dialog.isEnabled();
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window != &dialog && window->isVisible() && window->findChild<QProgressBar*>() != nullptr)
+                progress_shown = true;
+        dialog.RemoveVolumesAction()->trigger();
+        QTest::keyClick(list, Qt::Key_Delete);
+        dialog.RemoveVolumes();
+        dialog.ShowView(VolumeView::LogicalDrives);
+        dialog.AddVolume();
+        dialog.ConnectDrives();
+        rows_during = list->topLevelItemCount();
+        dialog.reject();
+    });
+    poke.start();
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    poke.stop();
+
+    EXPECT_TRUE(seen_building);
+    EXPECT_TRUE(progress_shown);
+    EXPECT_TRUE(dialog_disabled);
+    EXPECT_EQ(rows_during, 2);
+    EXPECT_EQ(CountUserVolumes(), 2);
+    EXPECT_TRUE(dialog.Built());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    const std::string list_text =
+        "\"uv: " + std::to_string(uv) + "\",\"uv: " + std::to_string(uv + 1) + "\",";
+    EXPECT_EQ(ReadSelectedDrive(services.settings_path), list_text);
+    EXPECT_FALSE(ReadProfileString(services.settings_path, kSelectedVolumeSection, "ScanDateTime").empty());
+    // The folder tree was reloaded from what the build wrote.
+    const std::int32_t folder = tree.FolderIdOfPath(data + "/d7");
+    ASSERT_NE(folder, 0);
+    EXPECT_NE(tree.FolderIdOfPath(root + "/other"), 0);
+    ASSERT_TRUE(catalogue.OpenCatalogueTables());
+    int files = 0;
+    TableCursor& table = catalogue.file_table();
+    for (bool row = table.MoveFirst(); row; row = table.MoveNext())
+        ++files;
+    catalogue.CloseCatalogueTables();
+    EXPECT_EQ(files, 1000);
+}
+
+}  // namespace
+}  // namespace korvane
