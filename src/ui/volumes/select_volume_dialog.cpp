@@ -96,6 +96,7 @@ void SelectVolumeDialog::CreateControls() {
     const int widths[] = {40, 260, 60, 80, 120};
     for (int column = 0; column < 5; ++column)
         list_->setColumnWidth(column, widths[column]);
+    list_->header()->setStretchLastSection(false);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         if (!building_)

@@ -73,6 +73,8 @@ class SelectVolumeDialog : public QDialog {
     void DisconnectDrives();
     void MapNetworkDrive();
     void accept() override;
+    // Cancel; refused while a build runs.
+    void reject() override;
 
     QTreeWidget* List() const { return list_; }
     QRadioButton* ViewButton(VolumeView view) const;
@@ -85,7 +87,6 @@ class SelectVolumeDialog : public QDialog {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void reject() override;
 
   private:
     void CreateControls();

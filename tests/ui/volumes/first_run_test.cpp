@@ -103,21 +103,25 @@ TEST(FirstRun, TheWindowedStartAsksForVolumesAndBuilds) {
     bool dialog_seen = false, frame_shown_first = false;
     QTimer driver;
     driver.setInterval(20);
+    bool closed = false;
     QObject::connect(&driver, &QTimer::timeout, [&] {
         auto* dialog = VisibleWindow<SelectVolumeDialog>();
-        if (dialog == nullptr || dialog_seen || dialog->Building())
+        if (dialog == nullptr) {
+            // Once the build is over, the person closes the program.
+            auto* frame = VisibleWindow<CMainFrame>();
+            if (dialog_seen && !closed && frame != nullptr) {
+                closed = true;
+                frame->close();
+            }
+            return;
+        }
+        if (dialog_seen || dialog->Building())
             return;
         dialog_seen = true;
         frame_shown_first = VisibleWindow<CMainFrame>() != nullptr;
         QTest::mouseClick(dialog->ViewButton(VolumeView::UserVolumes), Qt::LeftButton);
         dialog->List()->topLevelItem(0)->setSelected(true);
         QTimer::singleShot(0, dialog, [dialog] { dialog->accept(); });
-        // Once the build is over, the person closes the program.
-        QTimer::singleShot(0, [] {
-            WaitUntil([] { return VisibleWindow<SelectVolumeDialog>() == nullptr; }, 20000);
-            if (auto* frame = VisibleWindow<CMainFrame>())
-                frame->close();
-        });
     });
     driver.start();
     SingleInstanceLock lock;

@@ -26,6 +26,7 @@ using testing::MessageBoxAnswerer;
 using testing::TestMount;
 using testing::VolumeDialogTest;
 using testing::WaitUntil;
+using testing::WriteFileBytes;
 
 using SelectVolumeDialogTest = VolumeDialogTest;
 
