@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -15,7 +16,9 @@
 
 #include "app/profile_file.h"
 #include "app/settings.h"
+#include "platform/mount_table.h"
 #include "qt_environment.h"
+#include "support/ssh_share.h"
 #include "support/test_mount.h"
 #include "volume_dialog_fixture.h"
 
@@ -230,6 +233,75 @@ TEST_F(SelectVolumeDialogTest, BuildModeBuildsWritesTheKeysAndKeepsHandlersOffTh
         ++files;
     catalogue.CloseCatalogueTables();
     EXPECT_EQ(files, 1000);
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// A share of a real sshd, named in a private fstab: connected from the
+// dialog, listed as a remote drive, built into the catalogue, disconnected.
+TEST_F(SelectVolumeDialogTest, ConnectBuildAndDisconnectARealRemoteShare) {
+    if (const std::string missing = testing::SshShare::Missing(); !missing.empty())
+        GTEST_SKIP() << missing;
+    testing::SshShare server(Folder("ssh"));
+    ASSERT_TRUE(server.Start());
+    const std::string exported = Folder("exported");
+    MakeTree(exported, 3, 4);
+    const std::string mount_point = Folder("mnt");
+    ASSERT_TRUE(WriteFileBytes(services.programs.fstab_path, server.FstabLine(exported, mount_point)));
+    const QString location = QString::fromStdString(mount_point);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{mount_point};
+
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Build);
+    dialog.show();
+    QTreeWidget* list = dialog.List();
+    int row = RowOf(list, location);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(list->topLevelItem(row)->text(kTypeColumn), "(n/c)");
+    Select(list, {row});
+    dialog.ConnectAction()->trigger();
+    row = RowOf(list, location);
+    EXPECT_EQ(list->topLevelItem(row)->text(kTypeColumn), "Remote 'fuse.sshfs' Disk");
+    const VolumeItem connected = dialog.Items()[static_cast<std::size_t>(row)];
+    EXPECT_EQ(connected.value, kNetworkItemBit | kConnectedItemBit);
+    EXPECT_EQ(connected.image, 3);
+    EXPECT_NE(connected.size, "(Empty)");
+
+    // Listed anew, the mounted share is one remote drive.
+    dialog.ShowView(VolumeView::LogicalDrives);
+    row = RowOf(list, location);
+    ASSERT_GE(row, 0);
+    EXPECT_EQ(dialog.Items()[static_cast<std::size_t>(row)].value, kNetworkItemBit | kConnectedItemBit);
+    Select(list, {row});
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(dialog.Built());
+    ASSERT_TRUE(catalogue.OpenCatalogueTables());
+    TableCursor& volumes = catalogue.volume_table();
+    ASSERT_TRUE(volumes.MoveFirst());
+    std::string media, owner;
+    std::int32_t files = 0;
+    volumes.GetText("Type", media);
+    volumes.GetText("Owner", owner);
+    volumes.GetInt("Files", files);
+    catalogue.CloseCatalogueTables();
+    EXPECT_EQ(media, "Remote Media");
+    EXPECT_EQ(owner, "127.0.0.1");
+    EXPECT_EQ(files, 12);
+
+    SelectVolumeDialog again(services, SelectVolumeMode::Pick);
+    row = RowOf(again.List(), location);
+    Select(again.List(), {row});
+    again.DisconnectAction()->trigger();
+    row = RowOf(again.List(), location);
+    EXPECT_EQ(again.List()->topLevelItem(row)->text(kSizeColumn), "(n/c)");
+    EXPECT_EQ(again.Items()[static_cast<std::size_t>(row)].value, kNetworkItemBit);
+    EXPECT_EQ(FindMount(ReadMountTable(), mount_point), nullptr);
 }
 
 }  // namespace
