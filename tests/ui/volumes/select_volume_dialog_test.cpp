@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QRadioButton>
@@ -20,6 +21,8 @@
 #include "qt_environment.h"
 #include "support/ssh_share.h"
 #include "support/test_mount.h"
+#include "ui/volumes/add_volume_dialog.h"
+#include "ui/volumes/map_drive_dialog.h"
 #include "volume_dialog_fixture.h"
 
 namespace korvane {
@@ -302,6 +305,82 @@ TEST_F(SelectVolumeDialogTest, ConnectBuildAndDisconnectARealRemoteShare) {
     EXPECT_EQ(again.List()->topLevelItem(row)->text(kSizeColumn), "(n/c)");
     EXPECT_EQ(again.Items()[static_cast<std::size_t>(row)].value, kNetworkItemBit);
     EXPECT_EQ(FindMount(ReadMountTable(), mount_point), nullptr);
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+template <typename T>
+T* OpenWindow() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* found = qobject_cast<T*>(widget); found != nullptr && found->isVisible())
+            return found;
+    return nullptr;
+}
+
+TEST_F(SelectVolumeDialogTest, AddVolumeStoresTheRowAndShowsTheUserVolumes) {
+    const std::string projects = Folder("projects");
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    bool filled = false;
+    QTimer::singleShot(0, [&] {
+        WaitUntil([] { return OpenWindow<AddVolumeDialog>() != nullptr; });
+        auto* add = OpenWindow<AddVolumeDialog>();
+        if (add == nullptr)
+            return;
+        QTest::keyClicks(add->LocationField(), QString::fromStdString(projects + "/"));
+        filled = true;
+        add->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    dialog.AddVolumeAction()->trigger();
+    ASSERT_TRUE(filled);
+    EXPECT_EQ(CountUserVolumes(), 1);
+    EXPECT_EQ(dialog.View(), VolumeView::UserVolumes);
+    ASSERT_EQ(dialog.List()->topLevelItemCount(), 1);
+    EXPECT_EQ(dialog.List()->topLevelItem(0)->text(kLocationColumn), QString::fromStdString(projects));
+    EXPECT_TRUE(dialog.Items()[0].IsUserVolume());
+}
+
+TEST_F(SelectVolumeDialogTest, MapNetworkDriveChecksTheLocationAndReportsAFailedMount) {
+    MapDriveDialog map;
+    map.show();
+    QTest::keyClicks(map.LocationField(), "sftp://joe@127.0.0.1/home");
+    EXPECT_FALSE(map.MountPointField()->isEnabled());
+    map.LocationField()->setText("127.0.0.1:/nowhere");
+    EXPECT_TRUE(map.MountPointField()->isEnabled());
+    {
+        MessageBoxAnswerer answerer({QMessageBox::Ok});
+        map.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        ASSERT_EQ(answerer.boxes.size(), 1u);
+        EXPECT_EQ(answerer.boxes[0].text, "Give the folder to mount the share on.");
+    }
+    EXPECT_TRUE(map.isVisible());
+
+    // A share that cannot be mounted: the program's own words are shown and logged.
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting needs root";
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    dialog.show();
+    const std::string point = root + "/mapped";
+    QTimer::singleShot(0, [&] {
+        WaitUntil([] { return OpenWindow<MapDriveDialog>() != nullptr; });
+        auto* asked = OpenWindow<MapDriveDialog>();
+        if (asked == nullptr)
+            return;
+        asked->LocationField()->setText("//127.0.0.1/noshare");
+        asked->MountPointField()->setText(QString::fromStdString(point));
+        asked->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    });
+    MessageBoxAnswerer answerer({QMessageBox::Ok});
+    dialog.MapAction()->trigger();
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_FALSE(answerer.boxes[0].text.empty());
+    const std::string log = testing::ReadFileBytes(services.event_log_path);
+    EXPECT_NE(log.find("Map //127.0.0.1/noshare"), std::string::npos) << log;
+    EXPECT_EQ(FindMount(ReadMountTable(), point), nullptr);
 }
 
 }  // namespace
