@@ -17,7 +17,8 @@ namespace {
 std::string WithRest(std::string location, const std::optional<std::string>& rest) {
     if (!rest || rest->empty())
         return location;
-    if (!location.empty() && location.back() == rest->front() && (location.back() == '/' || location.back() == '\\'))
+    if (!location.empty() && location.back() == rest->front() &&
+        (location.back() == '/' || location.back() == '\\'))
         location.pop_back();
     return location + *rest;
 }
@@ -203,10 +204,17 @@ std::string FormatScanDateTime(std::time_t when) {
 
 bool BuildSelectedVolumes(ScanContext& context, const std::string& settings_path,
                           const std::string& volume_list, ProgressWindow* progress) {
+    // A build that fails must not leave the settings saying the catalogue
+    // was built from this list.
+    const std::string previous =
+        ReadProfileString(settings_path, kSelectedVolumeSection, "Selected Drive", "", 65535);
     WriteProfileString(settings_path, kSelectedVolumeSection, "Selected Drive", volume_list);
-    const bool built = BuildCatalogue(context, volume_list, progress);
+    if (!BuildCatalogue(context, volume_list, progress)) {
+        WriteProfileString(settings_path, kSelectedVolumeSection, "Selected Drive", previous);
+        return false;
+    }
     WriteSelectedVolume(settings_path, volume_list, FormatScanDateTime(std::time(nullptr)));
-    return built;
+    return true;
 }
 
 }  // namespace korvane

@@ -108,7 +108,9 @@ SelectionOutcome GatherSelection(const std::vector<const VolumeItem*>& selected)
 std::string FormatScanDateTime(std::time_t when);
 
 // Build mode after OK: writes Selected Drive, builds the catalogue from the
-// list under the progress window, writes ScanDateTime. The build's result.
+// list under the progress window, writes ScanDateTime. The build's result;
+// when it fails, Selected Drive gets its previous value back and
+// ScanDateTime stays.
 bool BuildSelectedVolumes(ScanContext& context, const std::string& settings_path,
                           const std::string& volume_list, ProgressWindow* progress);
 

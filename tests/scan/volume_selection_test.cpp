@@ -194,5 +194,15 @@ TEST_F(VolumeListingTest, BuildModeWritesTheListTheTimeAndTheCatalogue) {
     EXPECT_NE(FolderId(data), 0);
 }
 
+TEST_F(VolumeListingTest, AFailedBuildLeavesTheSettingsAsTheyWere) {
+    const std::string settings = dir_ / "Korvane.ini";
+    ASSERT_TRUE(WriteFileBytes(
+        settings, "[Selected Volume]\r\nSelected Drive=\"/old\",\r\nScanDateTime=May 01,2020 10:00AM\r\n"));
+    ASSERT_TRUE(catalogue_.CloseCatalogue());
+    EXPECT_FALSE(BuildSelectedVolumes(context_, settings, "\"" + Tree("data") + "\",", nullptr));
+    EXPECT_EQ(ReadSelectedDrive(settings), "\"/old\",");
+    EXPECT_EQ(ReadProfileString(settings, kSelectedVolumeSection, "ScanDateTime"), "May 01,2020 10:00AM");
+}
+
 }  // namespace
 }  // namespace korvane

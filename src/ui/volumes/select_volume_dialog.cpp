@@ -25,6 +25,7 @@
 #include "ui/volumes/add_volume_dialog.h"
 #include "ui/volumes/drive_icons.h"
 #include "ui/volumes/map_drive_dialog.h"
+#include "ui/volumes/paced_progress_window.h"
 
 namespace korvane {
 namespace {
@@ -359,7 +360,8 @@ void SelectVolumeDialog::accept() {
         // The window under the progress window is disabled while the build
         // lets events through; the flag keeps every handler off the catalogue.
         SetBusy(true);
-        QtProgressWindow progress(this);
+        QtProgressWindow window(this);
+        PacedProgressWindow progress(window);
         built_ = BuildSelectedVolumes(context, services_.settings_path, volume_list_, &progress);
         progress.Close();
         SetBusy(false);

@@ -358,6 +358,7 @@ TEST_F(SelectVolumeDialogTest, MapNetworkDriveChecksTheLocationAndReportsAFailed
         EXPECT_EQ(answerer.boxes[0].text, "Give the folder to mount the share on.");
     }
     EXPECT_TRUE(map.isVisible());
+    map.close();
 
     // A share that cannot be mounted: the program's own words are shown and logged.
     if (geteuid() != 0)
@@ -381,6 +382,57 @@ TEST_F(SelectVolumeDialogTest, MapNetworkDriveChecksTheLocationAndReportsAFailed
     const std::string log = testing::ReadFileBytes(services.event_log_path);
     EXPECT_NE(log.find("Map //127.0.0.1/noshare"), std::string::npos) << log;
     EXPECT_EQ(FindMount(ReadMountTable(), point), nullptr);
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// The person presses Cancel in the progress window and confirms: the build
+// keeps what it scanned and the dialog ends as built.
+TEST_F(SelectVolumeDialogTest, CancelInTheProgressWindowStopsTheBuild) {
+    const std::string data = Folder("data");
+    MakeTree(data, 40, 100);
+    AddVolume(data);
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Build);
+    dialog.show();
+    dialog.ShowView(VolumeView::UserVolumes);
+    Select(dialog.List(), {0});
+    bool pressed = false;
+    QTimer press;
+    press.setInterval(0);
+    QObject::connect(&press, &QTimer::timeout, [&] {
+        if (pressed || !dialog.Building())
+            return;
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window == &dialog || !window->isVisible() || window->findChild<QProgressBar*>() == nullptr)
+                continue;
+            for (QPushButton* button : window->findChildren<QPushButton*>())
+                if (button->text() == "Cancel") {
+                    pressed = true;
+                    QTest::mouseClick(button, Qt::LeftButton);
+                }
+        }
+    });
+    press.start();
+    MessageBoxAnswerer answerer({QMessageBox::Yes});
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    press.stop();
+    ASSERT_TRUE(pressed);
+    ASSERT_EQ(answerer.boxes.size(), 1u);
+    EXPECT_EQ(answerer.boxes[0].text, "Are you sure want to Cancel?");
+    EXPECT_TRUE(dialog.Built());
+    ASSERT_TRUE(catalogue.OpenCatalogueTables());
+    int files = 0, volumes = 0;
+    for (bool row = catalogue.file_table().MoveFirst(); row; row = catalogue.file_table().MoveNext())
+        ++files;
+    for (bool row = catalogue.volume_table().MoveFirst(); row; row = catalogue.volume_table().MoveNext())
+        ++volumes;
+    catalogue.CloseCatalogueTables();
+    EXPECT_LT(files, 4000);
+    EXPECT_EQ(volumes, 1);
 }
 
 }  // namespace
