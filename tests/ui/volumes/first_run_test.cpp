@@ -125,6 +125,11 @@ TEST(FirstRun, TheWindowedStartAsksForVolumesAndBuilds) {
     });
     driver.start();
     SingleInstanceLock lock;
+    // The start makes the installation folder the current one.
+    struct RestoreFolder {
+        std::filesystem::path folder = std::filesystem::current_path();
+        ~RestoreFolder() { std::filesystem::current_path(folder); }
+    } restore;
     char name[] = "korvane";
     char* argv[] = {name, nullptr};
     int argc = 1;

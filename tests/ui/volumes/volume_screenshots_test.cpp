@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "ftp_test_server.h"
+#include "qt_environment.h"
 #include "ui/volumes/add_volume_dialog.h"
 #include "ui/volumes/ftp_browse_dialog.h"
 #include "volume_dialog_fixture.h"
@@ -58,7 +59,9 @@ TEST_F(VolumeScreenshots, SelectVolumeAddVolumeAndFtpBrowse) {
     ASSERT_TRUE(server.Start(python, site_root, Folder("ftp-work"), why)) << why;
     FtpSite site{"127.0.0.1", "anonymous", "korvane@localhost", server.port(), false};
     FtpBrowseDialog browse(ui, site);
+    testing::MessageBoxAnswerer answerer({QMessageBox::Ok});
     ASSERT_TRUE(browse.Connect());
+    ASSERT_TRUE(answerer.boxes.empty()) << answerer.boxes[0].text;
     QTreeWidgetItem* top = browse.Tree()->topLevelItem(0);
     for (int i = 0; i < top->childCount(); ++i) {
         if (top->child(i)->text(0) == "pub") {
