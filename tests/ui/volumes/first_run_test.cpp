@@ -25,9 +25,11 @@
 #include "qt_environment.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "ui/frame/open_request_receiver.h"
 #include "ui/main_frame.h"
 #include "ui/volumes/select_volume_dialog.h"
 #include "ui/windowed_main.h"
+#include "ui/windowed_program.h"
 #include "volume_dialog_fixture.h"
 
 extern char** environ;
@@ -225,6 +227,43 @@ TEST(OpenRequests, ASecondStartHandsItsDocumentToTheRunningWindow) {
     EXPECT_EQ(waitpid(running, &status, WNOHANG), 0) << "the running instance ended";
     kill(running, SIGTERM);
     waitpid(running, &status, 0);
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+// While a build holds the window (it is disabled under the progress window),
+// a handed-over document waits; it opens once the window is free.
+TEST(OpenRequests, TheRunningWindowKeepsARequestUntilItIsFree) {
+    TempDir dir;
+    WindowedStart start;
+    start.paths = InstallPathsOf(dir.str());
+    bool fresh = false;
+    ASSERT_TRUE(PrepareInstallFolder(start.paths, fresh));
+    start.options = ReadProgramOptions(start.paths.settings_path);
+    start.show_splash = false;
+    testing::RecordingUserInterface ui;
+    CMainFrame frame(start, ui);
+    frame.show();
+    OpenRequestReceiver receiver(frame);
+    const std::string socket = dir / "Korvane.open";
+    ASSERT_TRUE(receiver.Listen(socket));
+    const std::string query = dir / "Waiting.qry";
+    ASSERT_TRUE(WriteFileBytes(query, "[Query]\r\nDescription=waiting\r\nLines=0\r\n"));
+
+    frame.setEnabled(false);
+    OpenRequestAnswer answer = OpenRequestAnswer::NoInstance;
+    std::thread second([&] { answer = SendOpenRequest(socket, query); });
+    EXPECT_TRUE(WaitUntil([&] { return receiver.Waiting() == 1; }, 10000));
+    second.join();
+    EXPECT_EQ(answer, OpenRequestAnswer::Queued);
+    EXPECT_TRUE(frame.Documents().empty());
+    frame.setEnabled(true);
+    EXPECT_TRUE(WaitUntil([&] { return frame.Documents().size() == 1; }, 5000));
+    EXPECT_EQ(receiver.Waiting(), 0u);
 }
 
 }  // namespace
