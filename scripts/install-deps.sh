@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
   fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
-  ccache strace locales btrfs-progs
+  ccache strace locales btrfs-progs sshfs openssh-server libglib2.0-bin
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"

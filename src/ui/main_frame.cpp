@@ -203,6 +203,9 @@ void CMainFrame::CreateCommands() {
        &CMainFrame::OnOptions);
     on(AddCommand(kViewEvents, QStringLiteral("&Events..."), QStringLiteral("Show the event messages")),
        &CMainFrame::OnViewEvents);
+    on(AddCommand(kSelectVolume, QStringLiteral("&Select Volume..."),
+                  QStringLiteral("Choose the volumes of the catalogue and build it")),
+       &CMainFrame::OnSelectVolume);
 
     QAction* help_topics =
         AddCommand(kHelpTopics, QStringLiteral("&Help Topics"), QStringLiteral("List Help topics"));
@@ -298,6 +301,7 @@ void CMainFrame::CreateMenus() {
     view_menu_->addAction(CommandAction(kViewEvents));
     view_menu_->addSeparator();
     view_menu_->addAction(CommandAction(kOptions));
+    view_menu_->addAction(CommandAction(kSelectVolume));
 
     window_menu_ = menuBar()->addMenu(QStringLiteral("&Window"));
     connect(window_menu_, &QMenu::aboutToShow, this, &CMainFrame::RefreshWindowMenu);
@@ -649,6 +653,11 @@ void CMainFrame::OnOptions() {
     COptions dialog(start_.paths.settings_path, start_.options, start_.upkeep, ui_, this);
     if (dialog.exec() == QDialog::Accepted && start_.options_changed)
         start_.options_changed(start_.options);
+}
+
+void CMainFrame::OnSelectVolume() {
+    if (start_.select_first_volumes && start_.select_first_volumes(*this, ui_))
+        RefreshResults();
 }
 
 void CMainFrame::OnTipOfTheDay() {

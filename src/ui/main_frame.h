@@ -52,6 +52,7 @@ enum Command : int {
     kViewStatusBar = 59393,
     kTipOfTheDay = 1005,
     kOptions = 1040,
+    kSelectVolume = 1041,
     kAbout = 1046,
     kEditDelete = 9014,
     kViewEvents = 9026,
@@ -108,6 +109,8 @@ class CMainFrame : public QMainWindow {
     void OnFilePrintSetup();
     void OnSendMail();
     void OnOptions();
+    // The volume selection in build mode (the same as a first run's).
+    void OnSelectVolume();
     void OnTipOfTheDay();
     void OnAbout();
     void OnViewEvents();

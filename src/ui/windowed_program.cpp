@@ -10,6 +10,7 @@
 #include "app/text_helpers.h"
 #include "ui/about_box.h"
 #include "ui/icons.h"
+#include "ui/frame/open_request_receiver.h"
 #include "ui/main_frame.h"
 #include "ui/qt_user_interface.h"
 #include "ui/result_printer.h"
@@ -63,6 +64,9 @@ int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
             code = frame.PrintRun(start.request.path, printer) ? 0 : 1;
         }
     } else {
+        OpenRequestReceiver open_requests(frame);
+        if (!start.open_request_socket.empty())
+            open_requests.Listen(start.open_request_socket);
         if (start.request.mode == RunMode::Open) {
             frame.OpenDocumentFile(start.request.path);
         } else {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "app/command_line.h"
 #include "app/settings.h"
@@ -59,6 +60,8 @@ struct WindowedStart {
     // building on. True when the person confirmed and the catalogue was
     // built. Left empty, nothing is shown.
     std::function<bool(CMainFrame& frame, UserInterface& ui)> select_first_volumes;
+    // Where a second start hands its /OPEN document over; empty: not listened for.
+    std::string open_request_socket;
 };
 
 // The printer of a print run: the PDF file that the environment variable
