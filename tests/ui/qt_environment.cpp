@@ -78,4 +78,24 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
     return true;
 }
 
+void AcceptFileDialogWith(QFileDialog* dialog, const QString& path) {
+    auto* retry = new QTimer(dialog);
+    auto tries = std::make_shared<int>(0);
+    QObject::connect(retry, &QTimer::timeout, dialog, [dialog, retry, tries] {
+        if (!dialog->isVisible()) {
+            retry->stop();
+            return;
+        }
+        if (++*tries > 50) {
+            retry->stop();
+            dialog->reject();
+            return;
+        }
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    });
+    dialog->selectFile(path);
+    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    retry->start(200);
+}
+
 }  // namespace korvane::testing

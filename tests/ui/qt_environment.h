@@ -3,6 +3,7 @@
 // event loop running.
 #pragma once
 
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QObject>
 #include <QTimer>
@@ -32,6 +33,12 @@ class MessageBoxAnswerer : public QObject {
     std::deque<QMessageBox::StandardButton> answers_;
     QTimer timer_;
 };
+
+// Chooses path in a file dialog and accepts it. The dialog lists its folder
+// on a thread of its own and can ignore an accept that comes before that is
+// done, so the accept is repeated until the dialog closes (10 s at most,
+// then it is rejected so the test fails instead of waiting for ever).
+void AcceptFileDialogWith(QFileDialog* dialog, const QString& path);
 
 // Runs the event loop until done() is true or the time is up; done()'s last answer.
 bool WaitUntil(const std::function<bool()>& done, int milliseconds = 3000);

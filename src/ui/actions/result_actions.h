@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "catalogue/user_volume_rules.h"  // kInvalidSelectionMessage
 #include "actions/file_actions.h"
 #include "actions/selection_list.h"
 
@@ -39,7 +40,6 @@ enum class ResultCommand {
 inline constexpr std::size_t kResultCommandCount = 13;
 
 inline constexpr std::string_view kLinkDestinationTitle = "Linked Files' Destination";
-inline constexpr std::string_view kInvalidSelectionMessage = "Invalid selection.";
 
 // What the commands need of a result window.
 class ResultWindowAccess {

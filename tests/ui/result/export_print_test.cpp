@@ -84,8 +84,7 @@ TEST_F(ExportPrintTest, ExportFromTheWindowEqualsTheScriptsExport) {
         suggested = dialog->selectedFiles().value(0);
         EXPECT_EQ(dialog->defaultSuffix(), "csv");
         EXPECT_EQ(dialog->nameFilters(), QStringList{"Comma Delimited File (*.csv)"});
-        dialog->selectFile(QString::fromStdString(dir_ / "window"));
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        testing::AcceptFileDialogWith(dialog, QString::fromStdString(dir_ / "window"));
     });
     frame_->OnExport();
     EXPECT_TRUE(suggested.endsWith("/Sizes.csv")) << suggested.toStdString();

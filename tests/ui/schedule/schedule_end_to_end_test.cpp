@@ -87,8 +87,7 @@ TEST_F(ScheduleWindowTest, AScheduleMadeInTheWindowRunsUnattended) {
         .Then("CommandDialog", [&](QWidget* dialog) { Press(dialog, QDialogButtonBox::Ok); })
         .Then("QFileDialog", [&](QWidget* dialog) {
             auto* save = static_cast<QFileDialog*>(dialog);
-            save->selectFile(QString::fromStdString(csv));
-            QMetaObject::invokeMethod(save, "accept", Qt::QueuedConnection);
+            testing::AcceptFileDialogWith(save, QString::fromStdString(csv));
         });
     DoubleClickLine(*frame, 2);
     ASSERT_TRUE(steps.Done()) << steps.Waiting();

@@ -266,8 +266,7 @@ TEST_F(ScheduleWindowTest, QueryCommandAndExportLinesFromTheirDialogs) {
             auto* save = static_cast<QFileDialog*>(dialog);
             EXPECT_EQ(save->nameFilters(), QStringList{"Comma Delimited File (*.csv)"});
             EXPECT_EQ(save->defaultSuffix(), "csv");
-            save->selectFile(QString::fromStdString(csv));
-            QMetaObject::invokeMethod(save, "accept", Qt::QueuedConnection);
+            testing::AcceptFileDialogWith(save, QString::fromStdString(csv));
         });
     DoubleClickLine(*frame, 2);
     ASSERT_TRUE(steps.Done()) << steps.Waiting();
