@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QTest>
 #include <memory>
 
@@ -81,7 +82,16 @@ bool WaitUntil(const std::function<bool()>& done, int milliseconds) {
 void AcceptFileDialogWith(QFileDialog* dialog, const QString& path) {
     auto* retry = new QTimer(dialog);
     auto tries = std::make_shared<int>(0);
-    QObject::connect(retry, &QTimer::timeout, dialog, [dialog, retry, tries] {
+    // The name field decides what the dialog answers; the folder listing that
+    // ends after an early accept may have emptied it, so it is typed again.
+    auto choose = [dialog, path] {
+        if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+            name->setText(path);
+        else
+            dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    };
+    QObject::connect(retry, &QTimer::timeout, dialog, [dialog, retry, tries, choose] {
         if (!dialog->isVisible()) {
             retry->stop();
             return;
@@ -91,10 +101,9 @@ void AcceptFileDialogWith(QFileDialog* dialog, const QString& path) {
             dialog->reject();
             return;
         }
-        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        choose();
     });
-    dialog->selectFile(path);
-    QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    choose();
     retry->start(200);
 }
 
