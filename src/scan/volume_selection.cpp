@@ -6,7 +6,9 @@
 #include "app/profile_file.h"
 #include "app/settings.h"
 #include "app/text_helpers.h"
+#include "owners/netware_layer.h"
 #include "scan/drive_descriptions.h"
+#include "scan/netware_volume.h"
 #include "scan/volume_scanner.h"
 
 namespace korvane {
@@ -33,6 +35,16 @@ struct ListingStatus {
         : window(ui.ShowStatus("Please wait...", "Select Volume...", line, "", "")) {}
     std::unique_ptr<StatusWindow> window;
 };
+
+// The volume's size as its NetWare server counts it; the platform's when
+// the server cannot be asked.
+std::uint64_t NetWareSizeOr(NetWareLayer& layer, const RemoteName& remote, std::uint64_t platform_size) {
+    std::string share = remote.share;
+    if (!share.empty() && share.back() == ':')
+        share.pop_back();
+    NetWareVolumeSpace space;
+    return layer.NwVolumeSpace(remote.server, share, space) == 0 ? space.size : platform_size;
+}
 
 // The size text reads as the number 0: "(Empty)" does, "(n/c)" is never asked.
 bool ReadsAsZero(std::string_view size) {
@@ -62,8 +74,11 @@ VolumeItem DescribeDrive(VolumeListingSource& source, const ListingSnapshot& sna
     VolumeInfo info;
     DescribeVolume(source.probe, snapshot.mounts, probe_path, info);
     const int drive_type = static_cast<int>(info.drive_type);
-    if (info.drive_type == DriveType::kRemote)
+    if (info.drive_type == DriveType::kRemote) {
         item.value |= kNetworkItemBit | kConnectedItemBit;
+        if (source.netware != nullptr && info.remote && IsNetWareFileSystem(info.fs_type))
+            info.size = NetWareSizeOr(*source.netware, *info.remote, info.size);
+    }
     item.image = DriveImageOf(drive_type);
     item.label = info.label.empty() ? std::string(kUntitledLabelText) : info.label;
     item.size = info.size == 0 ? std::string(kEmptySizeText) : FormatSize(info.size);

@@ -24,6 +24,7 @@
 namespace korvane {
 
 class Catalogue;
+class NetWareLayer;
 struct ScanContext;
 
 // The item value: a user volume's UV ID in the low 28 bits, four flags above.
@@ -49,11 +50,13 @@ struct VolumeItem {
     bool IsConnected() const { return (value & kConnectedItemBit) != 0; }
 };
 
-// What a listing reads: the probe of the machine's volumes and where the
-// remembered network entries and the mount programs are.
+// What a listing reads: the probe of the machine's volumes, where the
+// remembered network entries and the mount programs are, and the NetWare
+// layer that sizes NetWare volumes (none: they show the platform's size).
 struct VolumeListingSource {
     VolumeProbe& probe;
     NetworkPrograms programs;
+    NetWareLayer* netware = nullptr;
 };
 
 // Taken before each listing and released after it.
@@ -65,8 +68,9 @@ ListingSnapshot TakeListingSnapshot(VolumeListingSource& source);
 
 // A reachable volume: root is a mount point (or a folder below one, or a
 // mounted "\\server\share" name), rest is added to the Location. A remote
-// mount sets the network and connected bits. A volume that cannot be read
-// shows "(Untitled)", "(Empty)" and its type.
+// mount sets the network and connected bits; a NetWare one shows the size its
+// server counts when the NetWare layer can read it. A volume that cannot be
+// read shows "(Untitled)", "(Empty)" and its type.
 VolumeItem DescribeDrive(VolumeListingSource& source, const ListingSnapshot& snapshot, std::string_view root,
                          const std::optional<std::string>& rest, std::uint32_t value);
 // A remembered network entry or share that is not mounted: "(n/c)" three

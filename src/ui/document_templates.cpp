@@ -12,8 +12,8 @@ namespace korvane {
 namespace {
 
 std::shared_ptr<ScheduleWindowContext> ScheduleContextOf(WindowedStart& start, UserInterface& ui) {
-    return std::make_shared<ScheduleWindowContext>(
-        ScheduleWindowContext{ui, start.paths.folder, start.program_path, start.scheduler_link, {}});
+    return std::make_shared<ScheduleWindowContext>(ScheduleWindowContext{
+        ui, start.paths.folder, start.program_path, start.scheduler_link, {}, start.pick_volumes});
 }
 
 ResultContext ResultContextOf(ProgramState* state, FolderTree* folders) {

@@ -61,6 +61,7 @@ int RunWithWindows(int& argc, char** argv, const std::vector<std::string>& argum
     start.select_first_volumes = [&state](CMainFrame& frame, UserInterface&) {
         return SelectVolumesAndBuild(state, &frame);
     };
+    start.pick_volumes = [&state](QWidget* parent) { return PickVolumeList(state, parent); };
     return RunWindowedProgram(argc, argv, start);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/command_line.h"
@@ -12,6 +13,7 @@
 #include "ui/options_dialog.h"
 
 class QPrinter;
+class QWidget;
 
 namespace korvane {
 
@@ -60,6 +62,9 @@ struct WindowedStart {
     // building on. True when the person confirmed and the catalogue was
     // built. Left empty, nothing is shown.
     std::function<bool(CMainFrame& frame, UserInterface& ui)> select_first_volumes;
+    // The volume selection in pick mode (a schedule's Scan line): the volume
+    // list text chosen, none when cancelled. Left empty, Scan lines are typed.
+    std::function<std::optional<std::string>(QWidget* parent)> pick_volumes;
     // Where a second start hands its /OPEN document over; empty: not listened for.
     std::string open_request_socket;
 };

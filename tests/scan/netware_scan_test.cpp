@@ -8,11 +8,14 @@
 #include <cstring>
 #include <filesystem>
 
+#include "app/formatting.h"
 #include "catalogue/day_number.h"
+#include "catalogue/user_volumes.h"
 #include "netware_client/netware_fixture.h"
 #include "owners/netware_layer.h"
 #include "platform/volume_probe.h"
 #include "scan/netware_volume.h"
+#include "scan/volume_selection.h"
 #include "scan_fixture.h"
 
 namespace korvane::testing {
@@ -218,6 +221,54 @@ TEST_F(NetWareScanTest, WithoutAClientLibraryNetWareVolumesKeepThePlatformsValue
     const passwd* me = getpwuid(geteuid());
     ASSERT_NE(me, nullptr);
     EXPECT_EQ(FileNamed(rows, "local.txt").owner, me->pw_name);
+}
+
+// The Select Volume list sizes a remote mount whose file system is NetWare's
+// as its server counts it (SYS: 1000 blocks of 8 sectors), falling back to
+// the platform's size when the server cannot be asked.
+TEST_F(NetWareScanTest, SelectVolumeSizesNetWareMountsAsTheServerCountsThem) {
+    NetworkPrograms programs;
+    programs.fstab_path = dir_ / "fstab";
+    ASSERT_TRUE(WriteFileBytes(programs.fstab_path, ""));
+    FileSystemSpace space;
+    ASSERT_EQ(LinuxVolumeProbe().Space(sys_, space), 0);
+    const std::string platform = FormatSize(space.total_bytes);
+    const std::string server = FormatSize(1000u * 8 * 512);
+    UserVolumeRecord below;
+    below.location = sys_ + "/DOCS";
+    ASSERT_TRUE(OpenUserVolumes(catalogue_));
+    ASSERT_TRUE(AddUserVolume(catalogue_, below));
+    CloseUserVolumes(catalogue_);
+
+    NetWareLayer layer(NetWareFixture::kPath);
+    NetWareLayer absent("/nonexistent/libkorvane-netware-client.so.1");
+    struct Case {
+        const char* fs_type;
+        NetWareLayer* netware;
+        std::string size;
+    };
+    const Case cases[] = {
+        {"NWFS", &layer, server},    {"OS2", &layer, server},     {"DOS", &layer, server},
+        {"ncpfs", &layer, server},   {"cifs", &layer, platform},  {"nwfs", &layer, platform},
+        {"NWFS", &absent, platform}, {"NWFS", nullptr, platform},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.fs_type) + (c.netware == &absent ? " without library" : ""));
+        probe_.extra = {{sys_, c.fs_type, "//FS1/SYS", "rw", 0, "/"}};
+        VolumeListingSource source{probe_, programs, c.netware};
+        const std::vector<VolumeItem> drives = ListLogicalDrives(source, ui_);
+        const auto sys = std::find_if(drives.begin(), drives.end(),
+                                      [&](const VolumeItem& item) { return item.location == sys_; });
+        ASSERT_NE(sys, drives.end());
+        EXPECT_EQ(sys->size, c.size);
+        EXPECT_EQ(sys->type, "Remote '" + std::string(c.fs_type) + "' Disk");
+        EXPECT_EQ(sys->value, kNetworkItemBit | kConnectedItemBit);
+        const std::vector<VolumeItem> user = ListUserVolumes(source, catalogue_, ui_);
+        ASSERT_EQ(user.size(), 1u);
+        EXPECT_EQ(user[0].location, below.location);
+        EXPECT_EQ(user[0].size, c.size);
+    }
+    EXPECT_GT(fx_.Count("NWGetDirSpaceInfo"), 0);
 }
 
 TEST_F(NetWareScanTest, FileActionsReachTheServerByTheirPathOnTheMount) {

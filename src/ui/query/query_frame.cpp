@@ -6,7 +6,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
 #include <filesystem>
@@ -258,7 +257,7 @@ void CQueryFrame::OnDuplicates() {
 
 void CQueryFrame::OnSelectVolume() {
     if (CMainFrame* main = MainFrame())
-        main->statusBar()->showMessage(QString::fromLatin1(kSelectVolumeUnavailable), 5000);
+        main->OnSelectVolume();
 }
 
 }  // namespace korvane

@@ -27,11 +27,6 @@ enum QueryCommand : int {
     kQuerySelectVolume = 1041,
 };
 
-// Shown in the main window's status bar while the volume selection cannot
-// be opened from a query window.
-inline constexpr const char* kSelectVolumeUnavailable =
-    "The volume selection cannot be opened from here yet.";
-
 class CQueryFrame : public DocumentFrame {
     Q_OBJECT
   public:
@@ -49,6 +44,8 @@ class CQueryFrame : public DocumentFrame {
     void OnInitialFolder();
     void OnDescription();
     void OnDuplicates();
+    // The main window's volume selection: on a build, every query finds its
+    // starting folder again and every result runs anew.
     void OnSelectVolume();
     // Menu states from the profile: Execute only when runnable, the ticks.
     void UpdateCommands();

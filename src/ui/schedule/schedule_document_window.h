@@ -2,7 +2,9 @@
 // (CScheduleDoc) behind a window document, and what its windows share.
 #pragma once
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/document_settings.h"
@@ -10,6 +12,8 @@
 #include "schedule/schedule_document.h"
 #include "schedule/scheduler_link.h"
 #include "ui/document.h"
+
+class QWidget;
 
 namespace korvane {
 
@@ -21,6 +25,8 @@ struct ScheduleWindowContext {
     std::string program_path;
     SchedulerLinkOptions link_options;
     DocumentExShared shared;  // one schedule file is read or written at a time
+    // The volume selection in pick mode for Scan lines; empty: they are typed.
+    std::function<std::optional<std::string>(QWidget* parent)> pick_volumes;
 };
 
 class ScheduleWindowDocument : public WindowDocument {

@@ -161,6 +161,14 @@ void CScheduleFrame::SetParameters(int row, const std::string& parameters,
 }
 
 void CScheduleFrame::EditScan(int row) {
+    ScheduleWindowContext& context = document_.Context();
+    if (context.pick_volumes) {
+        // The list text is written as the dialog makes it: the interpreter
+        // joins the line's parameters back into that same list.
+        if (const std::optional<std::string> volumes = context.pick_volumes(this))
+            script_->Model().SetParameters(row, *volumes);
+        return;
+    }
     const QModelIndex cell = script_->Model().index(row, 1);
     script_->setCurrentIndex(cell);
     script_->edit(cell);

@@ -14,9 +14,10 @@ class QToolBar;
 
 namespace korvane {
 
+// Shown while a Scan line is typed in place: a window without a catalogue
+// has no volume selection to pick from.
 inline constexpr const char* kScanTypedHere =
-    "Type the volumes to scan, each in double quotes and separated by commas (the Select Volume "
-    "dialog does not open here yet); Enter keeps them.";
+    "Type the volumes to scan, each in double quotes and separated by commas; Enter keeps them.";
 
 class CScheduleFrame : public DocumentFrame {
     Q_OBJECT

@@ -55,12 +55,14 @@ VolumeSelectionServices ServicesOf(ProgramState& state) {
     services.ui = &state.ui;
     services.settings_path = state.paths.settings_path;
     services.event_log_path = state.paths.event_log_path;
+    services.netware = state.netware.get();
     return services;
 }
 
 SelectVolumeDialog::SelectVolumeDialog(VolumeSelectionServices services, SelectVolumeMode mode,
                                        QWidget* parent)
     : QDialog(parent), services_(std::move(services)), mode_(mode) {
+    setObjectName(QStringLiteral("SelectVolumeDialog"));
     setWindowTitle(QStringLiteral("Select Volume"));
     setAccessibleName(QStringLiteral("Select Volume"));
     CreateControls();
@@ -147,7 +149,7 @@ void SelectVolumeDialog::ShowView(VolumeView view) {
     list_->clear();
     items_.clear();
     ProbeHolder holder(services_.probe);
-    VolumeListingSource source{holder.probe(), services_.programs};
+    VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     std::vector<VolumeItem> listed;
     if (view != VolumeView::UserVolumes)
         listed = ListLogicalDrives(source, *services_.ui);
@@ -205,7 +207,7 @@ void SelectVolumeDialog::AddVolume() {
         return;
     }
     ProbeHolder holder(services_.probe);
-    VolumeListingSource source{holder.probe(), services_.programs};
+    VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     if (std::optional<VolumeItem> item = DescribeUserVolume(source, TakeListingSnapshot(source), record)) {
         AppendItem(*item);
     }
@@ -243,7 +245,7 @@ std::string SelectVolumeDialog::RememberedRootOf(const std::string& location,
 
 VolumeItem SelectVolumeDialog::Redescribe(const VolumeItem& item) {
     ProbeHolder holder(services_.probe);
-    VolumeListingSource source{holder.probe(), services_.programs};
+    VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     const ListingSnapshot snapshot = TakeListingSnapshot(source);
     if (item.IsUserVolume()) {
         UserVolumeRecord record;
@@ -276,7 +278,7 @@ void SelectVolumeDialog::ConnectDrives() {
     if (building_)
         return;
     ProbeHolder holder(services_.probe);
-    VolumeListingSource source{holder.probe(), services_.programs};
+    VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     const ListingSnapshot snapshot = TakeListingSnapshot(source);
     for (int row : SelectedRows()) {
         const VolumeItem item = items_[static_cast<std::size_t>(row)];
@@ -293,7 +295,7 @@ void SelectVolumeDialog::DisconnectDrives() {
     if (building_)
         return;
     ProbeHolder holder(services_.probe);
-    VolumeListingSource source{holder.probe(), services_.programs};
+    VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     const ListingSnapshot snapshot = TakeListingSnapshot(source);
     for (int row : SelectedRows()) {
         const VolumeItem item = items_[static_cast<std::size_t>(row)];
@@ -356,6 +358,7 @@ void SelectVolumeDialog::accept() {
         ScanContext context(*services_.catalogue, *services_.tree, *services_.counters, *services_.ui,
                             services_.event_log_path);
         context.probe = services_.probe;
+        context.netware = services_.netware;
         context.ftp_scan = kScanFtpUserVolume;
         // The window under the progress window is disabled while the build
         // lets events through; the flag keeps every handler off the catalogue.

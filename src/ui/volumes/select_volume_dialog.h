@@ -35,10 +35,11 @@ struct VolumeSelectionServices {
     FolderTree* tree = nullptr;
     IdCounters* counters = nullptr;
     UserInterface* ui = nullptr;
-    std::string settings_path;     // Korvane.ini: Selected Drive and ScanDateTime
-    std::string event_log_path;    // mount and umount failures are logged here
-    VolumeProbe* probe = nullptr;  // null: the real system
-    NetworkPrograms programs;      // the fstab and the mount programs
+    std::string settings_path;        // Korvane.ini: Selected Drive and ScanDateTime
+    std::string event_log_path;       // mount and umount failures are logged here
+    VolumeProbe* probe = nullptr;     // null: the real system
+    NetWareLayer* netware = nullptr;  // sizes NetWare volumes; null: a build makes its own
+    NetworkPrograms programs;         // the fstab and the mount programs
 };
 VolumeSelectionServices ServicesOf(ProgramState& state);
 
