@@ -1,12 +1,13 @@
 // A schedule built, timed and made Active entirely in the window runs
 // unattended: korvane-scheduler starts the real korvane on it, which scans a
-// tree, runs a saved query, exports the CSV and logs its success.
+// tree (a user volume picked in Select Volume), runs a saved query, exports
+// the CSV and logs its success.
 #include <gtest/gtest.h>
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -21,6 +22,7 @@
 #include "ui/schedule/command_dialog.h"
 #include "ui/schedule/query_select_dialog.h"
 #include "ui/schedule/schedule_time_dialog.h"
+#include "ui/volumes/select_volume_dialog.h"
 
 namespace korvane {
 namespace {
@@ -50,6 +52,7 @@ TEST_F(ScheduleWindowTest, AScheduleMadeInTheWindowRunsUnattended) {
                                    "\r\nLines=2\r\nQueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
                                    "QueryLine[1]= \"File\", \"Size\",\r\n"));
     const std::string csv = dir / "docs.csv";
+    PickVolumesFrom({tree});
 
     CScheduleFrame* frame = OpenSchedule("Nightly.sch");
     ASSERT_NE(frame, nullptr);
@@ -57,18 +60,23 @@ TEST_F(ScheduleWindowTest, AScheduleMadeInTheWindowRunsUnattended) {
         DragCommandToScript(*frame, word);
     ASSERT_EQ(frame->Script()->model()->rowCount(), 3);
 
-    // Scan: the tree typed in place.
+    // Scan: the tree's user volume, picked in Select Volume.
+    ModalSteps steps;
+    steps.Then("SelectVolumeDialog", [](QWidget* dialog) {
+        auto* select = static_cast<SelectVolumeDialog*>(dialog);
+        QTest::mouseClick(select->ViewButton(VolumeView::UserVolumes), Qt::LeftButton);
+        QTreeWidget* list = select->List();
+        ASSERT_EQ(list->topLevelItemCount(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->topLevelItem(0)).center());
+        Press(select, QDialogButtonBox::Ok);
+    });
     DoubleClickLine(*frame, 0);
-    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    ASSERT_NE(editor, nullptr);
-    QTest::keyClicks(editor, QString::fromStdString("\"" + tree + "\""));
-    QTest::keyClick(editor, Qt::Key_Return);
-    QApplication::processEvents();
-    ASSERT_EQ(frame->Document().Schedule().Content().rows[0].parameters, "\"" + tree + "\"");
+    ASSERT_TRUE(steps.Done()) << steps.Waiting();
+    ASSERT_EQ(frame->Document().Schedule().Content().rows[0].parameters, "\"uv: 1\",");
 
     // Query: the saved query, starting at the tree.
     ui.chosen_folder = tree;
-    ModalSteps steps;
     steps.Then("QuerySelectDialog", [&](QWidget* dialog) {
         auto* select = static_cast<QuerySelectDialog*>(dialog);
         QTest::mouseClick(select->BrowseButton(), Qt::LeftButton);
@@ -103,10 +111,10 @@ TEST_F(ScheduleWindowTest, AScheduleMadeInTheWindowRunsUnattended) {
     QTest::mouseClick(frame->ScheduleToolBar()->widgetForAction(frame->ActiveAction()), Qt::LeftButton);
     ASSERT_TRUE(frame->ActiveAction()->isChecked()) << ::testing::PrintToString(Messages());
     const std::string script = home + "Nightly.sch";
-    EXPECT_EQ(ReadFileBytes(script),
-              "[Schedule]\r\nStartup=" + startup + "\r\nInterval=None\r\n[Script]\r\nLines=3\r\n" +
-                  "ScriptLine[0]=Scan \"" + tree + "\"\r\nScriptLine[1]=Query \"Docs\", \"" + tree +
-                  "\"\r\nScriptLine[2]=Export \"@Docs\", \"" + csv + "\"\r\n");
+    EXPECT_EQ(ReadFileBytes(script), "[Schedule]\r\nStartup=" + startup +
+                                         "\r\nInterval=None\r\n[Script]\r\nLines=3\r\n" +
+                                         "ScriptLine[0]=Scan \"uv: 1\",\r\nScriptLine[1]=Query \"Docs\", \"" +
+                                         tree + "\"\r\nScriptLine[2]=Export \"@Docs\", \"" + csv + "\"\r\n");
 
     const std::string success =
         "\"Nightly.sch\", \"Info\", \"Success executing script " + script + " of 3 lines.\"";

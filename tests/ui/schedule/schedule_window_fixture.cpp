@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "catalogue/schema.h"
+#include "catalogue/user_volumes.h"
 #include "qt_environment.h"
 #include "schedule/scheduler_link.h"
 #include "test_paths.h"
@@ -53,6 +54,27 @@ void ScheduleWindowTest::TearDown() {
     frame.reset();
     if (scheduler)
         scheduler->Stop();
+}
+
+void ScheduleWindowTest::PickVolumesFrom(const std::vector<std::string>& locations) {
+    catalogue = std::make_unique<Catalogue>(ui);
+    ASSERT_TRUE(catalogue->OpenCatalogue(home + "Korvane.db")) << catalogue->last_error();
+    ASSERT_TRUE(OpenUserVolumes(*catalogue));
+    for (const std::string& location : locations) {
+        UserVolumeRecord volume;
+        volume.location = location;
+        ASSERT_TRUE(AddUserVolume(*catalogue, volume)) << location;
+    }
+    CloseUserVolumes(*catalogue);
+    volume_services.catalogue = catalogue.get();
+    volume_services.tree = &folders;
+    volume_services.counters = &counters;
+    volume_services.ui = &ui;
+    volume_services.settings_path = start.paths.settings_path;
+    volume_services.event_log_path = start.paths.event_log_path;
+    volume_services.programs.fstab_path = dir / "fstab";
+    ASSERT_TRUE(WriteFileBytes(volume_services.programs.fstab_path, ""));
+    start.pick_volumes = [this](QWidget* parent) { return PickVolumeList(volume_services, parent); };
 }
 
 CMainFrame& ScheduleWindowTest::Frame() {

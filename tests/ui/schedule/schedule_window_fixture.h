@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue.h"
+#include "catalogue/folder_tree.h"
 #include "scheduler_process.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/main_frame.h"
 #include "ui/schedule/schedule_frame.h"
+#include "ui/volumes/select_volume_dialog.h"
 #include "ui/windowed_program.h"
 
 class QAbstractItemView;
@@ -39,6 +42,10 @@ class ScheduleWindowTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
 
+    // Scan lines pick their volumes in Select Volume over the installation
+    // folder's catalogue, which gets a user volume for each location (in
+    // order). Call before the main window is made.
+    void PickVolumesFrom(const std::vector<std::string>& locations);
     // The main window, made on first use.
     CMainFrame& Frame();
     // Opens (or, for a missing file, makes as File New does) a schedule of
@@ -63,6 +70,10 @@ class ScheduleWindowTest : public ::testing::Test {
     std::unique_ptr<SchedulerProcess> scheduler;
     WindowedStart start;
     RecordingUserInterface ui;
+    std::unique_ptr<Catalogue> catalogue;
+    FolderTree folders;
+    IdCounters counters;
+    VolumeSelectionServices volume_services;
     std::unique_ptr<CMainFrame> frame;
 };
 

@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <filesystem>
 
+#include "app/settings.h"
 #include "modal_steps.h"
 #include "qt_environment.h"
 #include "schedule/schedule_editing.h"
@@ -29,6 +30,7 @@
 #include "ui/schedule/query_select_dialog.h"
 #include "ui/schedule/run_status_dialog.h"
 #include "ui/schedule/schedule_time_dialog.h"
+#include "ui/volumes/select_volume_dialog.h"
 
 namespace korvane {
 namespace {
@@ -271,6 +273,60 @@ TEST_F(ScheduleWindowTest, QueryCommandAndExportLinesFromTheirDialogs) {
     DoubleClickLine(*frame, 2);
     ASSERT_TRUE(steps.Done()) << steps.Waiting();
     EXPECT_EQ(Line(*frame, 2), "Export \"@Sales\", \"" + csv + ".csv\"");
+}
+
+// Picks rows of the Select Volume list in a view with the mouse, then OK.
+void PickInSelectVolume(QWidget* dialog, VolumeView view, const std::vector<int>& rows) {
+    auto* select = static_cast<SelectVolumeDialog*>(dialog);
+    QTest::mouseClick(select->ViewButton(view), Qt::LeftButton);
+    QTreeWidget* list = select->List();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(rows[i]);
+        ASSERT_NE(item, nullptr) << rows[i];
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                          list->visualItemRect(item).center());
+    }
+    Press(select, QDialogButtonBox::Ok);
+}
+
+TEST_F(ScheduleWindowTest, ScanLinesPickTheirVolumesInSelectVolume) {
+    const std::string data = dir / "data", photos = dir / "photos";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(photos);
+    PickVolumesFrom({data, photos});
+    WriteSchedule("Pick.sch", {"Scan \"/srv\"", "Scan"});
+    CScheduleFrame* frame = OpenSchedule("Pick.sch");
+    ASSERT_NE(frame, nullptr);
+
+    // The two user volumes, picked in the order of the list.
+    ModalSteps steps;
+    steps.Then("SelectVolumeDialog", [](QWidget* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Select Volume"));
+        PickInSelectVolume(dialog, VolumeView::UserVolumes, {1, 0});
+    });
+    DoubleClickLine(*frame, 1);
+    ASSERT_TRUE(steps.Done()) << steps.Waiting();
+    EXPECT_EQ(Line(*frame, 1), "Scan \"uv: 1\",\"uv: 2\",");
+    EXPECT_TRUE(frame->Document().IsModified());
+
+    // Cancel keeps the line; Enter on a line picks too.
+    steps.Then("SelectVolumeDialog", [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    DoubleClickLine(*frame, 0);
+    ASSERT_TRUE(steps.Done()) << steps.Waiting();
+    EXPECT_EQ(Line(*frame, 0), "Scan \"/srv\"");
+    steps.Then("SelectVolumeDialog",
+               [](QWidget* dialog) { PickInSelectVolume(dialog, VolumeView::UserVolumes, {1}); });
+    frame->Script()->setFocus();
+    QTest::keyClick(frame->Script(), Qt::Key_Return);
+    ASSERT_TRUE(steps.Done()) << steps.Waiting();
+    EXPECT_EQ(Line(*frame, 0), "Scan \"uv: 2\",");
+
+    // Picking builds nothing and leaves the settings alone.
+    EXPECT_TRUE(ReadSelectedDrive(start.paths.settings_path).empty());
+    EXPECT_TRUE(Messages().empty()) << ::testing::PrintToString(Messages());
+    ASSERT_TRUE(Frame().SaveDocument(frame->Document()));
+    EXPECT_NE(ReadFileBytes(home + "Pick.sch").find("ScriptLine[1]=Scan \"uv: 1\",\"uv: 2\",\r\n"),
+              std::string::npos);
 }
 
 TEST_F(ScheduleWindowTest, ScanLinesAreTypedInPlaceAndTheStatusBarSaysSo) {
