@@ -8,8 +8,11 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -31,6 +34,7 @@
 #include "schedule/modal_steps.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "test_paths.h"
 #include "ui/main_frame.h"
 #include "ui/query/criteria_windows.h"
 #include "ui/query/query_dialogs.h"
@@ -130,6 +134,14 @@ class QueryEndToEndTest : public ::testing::Test {
         QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
     }
 
+    // A picture for a person to look at, in the build folder's "screenshots".
+    static void Picture(QWidget& widget, const char* name) {
+        const QString folder = QStringLiteral(KORVANE_BINARY_DIR "/screenshots");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        QApplication::processEvents();
+        EXPECT_TRUE(widget.grab().save(folder + "/" + name, "PNG")) << name;
+    }
+
     static void ClickOk(QWidget* dialog) {
         QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
                           Qt::LeftButton);
@@ -222,6 +234,8 @@ TEST_F(QueryEndToEndTest, AQueryMadeInTheWindowExecutesIntoTheTreesFiles) {
     }
     EXPECT_EQ(expected.size(), 3u);
     EXPECT_EQ(ResultRows(*main, result), expected);
+    main->Area()->tileSubWindows();
+    Picture(*main, "query_executed.png");
     EXPECT_TRUE(ui_.messages.empty());
 }
 
@@ -268,6 +282,7 @@ TEST_F(QueryEndToEndTest, SelectVolumeInTheQueryWindowRebuildsAndTheResultShowsT
         EXPECT_EQ(list->topLevelItem(0)->text(kLocationColumn).toStdString(), root_);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->topLevelItem(0)).center());
+        Picture(*select, "select_volume_from_query.png");
         ClickOk(select);
     });
     ClickTool(*frame, kQuerySelectVolume);
