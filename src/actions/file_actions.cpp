@@ -14,6 +14,7 @@
 #include "actions/file_handle.h"
 #include "actions/shell_operations.h"
 #include "actions/shortcut.h"
+#include "actions/volume_lookup.h"
 #include "app/text_helpers.h"
 #include "catalogue/volume_fetch.h"
 #include "platform/mount_table.h"
@@ -212,7 +213,8 @@ bool FilesToCopy(FileActionContext& context, const SelectionList& list, Progress
 ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files, const std::string& folder,
                          ProgressWindow* progress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -227,7 +229,8 @@ ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& f
         return PasteFiles(context, files, folder, progress);
     }
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -269,7 +272,8 @@ ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& l
         outcome.cancelled = true;
         return outcome;
     }
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -343,7 +347,8 @@ bool RenameEntry(FileActionContext& context, const std::string& folder, const st
             return false;
         }
     }
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     outcome.catalogue_ok = sync.Begin() && sync.EntryRenamed(to, old_name);
     FinishSync(sync, outcome);
     ++outcome.done;
@@ -408,22 +413,18 @@ int SetVolumeOwner(const NetWareRoutes& netware, OwnerResolver& owners, const Vo
 
 ActionOutcome CompressSelection(FileActionContext& context, const SelectionList& list, bool compress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
-    const std::vector<std::string> mount_points = MountPointsOf(ReadMountTable());
-    VolumeScanRecord volume;
-    std::string volume_of;
+    VolumeLookup volumes(context.catalogue, context.tree);
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (list.folder_ids[i] != 0) {
             continue;
         }
         const std::string& path = list.paths[i];
-        if (volume_of.empty() || !OnSameVolume(volume_of, path, mount_points)) {
-            volume_of = path;
-            FetchVolumeByRoot(context.catalogue, path, volume);
-        }
+        const VolumeScanRecord& volume = volumes.Of(path);
         const int code = SetVolumeCompression(context.netware, volume, path, compress);
         if (code != 0) {
             NoteFailure(outcome, "Could not " + std::string(compress ? "compress " : "uncompress ") + path +
@@ -440,7 +441,8 @@ ActionOutcome CompressSelection(FileActionContext& context, const SelectionList&
 ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list,
                             const std::string& destination, ProgressWindow* progress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -470,7 +472,8 @@ bool CreateNewFolder(FileActionContext& context, const std::string& folder, std:
         name = i == 0 ? std::string(kNewFolderName) : std::string(kNewFolderName) + " " + std::to_string(i);
         const std::string path = JoinPath(folder, name, '/');
         if (::mkdir(path.c_str(), 0777) == 0) {
-            CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+            CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                               &context.netware.reads);
             outcome.catalogue_ok = sync.Begin() && sync.EntryArrived(path);
             FinishSync(sync, outcome);
             ++outcome.done;
