@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "actions/catalogue_sync.h"
 #include "actions/file_handle.h"
@@ -173,6 +174,27 @@ void TransferInto(FileActionContext& context, const std::vector<std::string>& so
     }
 }
 
+// Files fetched from a site for Copy wait in a download folder of their own
+// in the temporary folder; once they have been moved out, the folders they
+// leave empty go too (rmdir takes only an empty folder).
+void RemoveEmptiedDownloadFolders(const std::vector<std::string>& sources) {
+    std::error_code error;
+    std::string temp = std::filesystem::temp_directory_path(error).lexically_normal().string();
+    while (temp.size() > 1 && temp.back() == '/') {
+        temp.pop_back();
+    }
+    for (const std::string& source : sources) {
+        const std::filesystem::path subfolder = std::filesystem::path(source).parent_path();
+        const std::filesystem::path download = subfolder.parent_path();
+        if (error || download.parent_path().lexically_normal().string() != temp ||
+            !download.filename().string().starts_with("korvane-ftp-")) {
+            continue;
+        }
+        ::rmdir(subfolder.c_str());
+        ::rmdir(download.c_str());
+    }
+}
+
 void FinishSync(CatalogueSync& sync, ActionOutcome& outcome) {
     outcome.catalogue_ok = sync.Finish() && outcome.catalogue_ok;
     outcome.hints |= sync.hints();
@@ -220,6 +242,9 @@ ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files
     }
     TransferInto(context, files.paths, folder, files.cut, progress, sync, outcome);
     FinishSync(sync, outcome);
+    if (files.cut) {
+        RemoveEmptiedDownloadFolders(files.paths);
+    }
     return outcome;
 }
 
