@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -20,6 +21,7 @@
 #include "qt_environment.h"
 #include "result/result_fixture.h"
 #include "scan/ftp/ftp_scan.h"
+#include "test_paths.h"
 #include "ui/actions/clipboard_bridge.h"
 #include "ui/main_frame.h"
 #include "ui/result/result_actions_binding.h"
@@ -185,6 +187,11 @@ TEST_F(MainWindowActions, TheMainToolBarCutsCopiesPastesAndDeletesInTheActiveRes
     EXPECT_TRUE(Main(kEditCopy)->isEnabled());
     ClickTool(kEditCopy);
     EXPECT_TRUE(Main(kEditPaste)->isEnabled()) << "the copied file is on the clipboard";
+    const QString pictures = QStringLiteral(KORVANE_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(pictures));
+    main_->Area()->activeSubWindow()->showMaximized();
+    Settle();
+    EXPECT_TRUE(main_->grab().save(pictures + "/main_window_edit_tools.png", "PNG"));
 
     ASSERT_TRUE(sizes->Document().DrillDown(state_.tree.FolderIdOfPath(tree_ + "/other")));
     Settle();
