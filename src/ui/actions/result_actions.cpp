@@ -370,10 +370,13 @@ void ResultActions::SetFileOwner() {
 }
 
 bool ShowInFileManager(const std::string& folder, const std::string& item) {
+    return ShowInFileManager(folder, item, QDBusConnection::sessionBus());
+}
+
+bool ShowInFileManager(const std::string& folder, const std::string& item, QDBusConnection bus) {
     auto url_of = [](const std::string& path) {
         return QUrl::fromLocalFile(QFile::decodeName(path.c_str())).toString(QUrl::FullyEncoded);
     };
-    QDBusConnection bus = QDBusConnection::sessionBus();
     constexpr const char* kService = "org.freedesktop.FileManager1";
     if (bus.isConnected() && bus.interface() != nullptr && bus.interface()->isServiceRegistered(kService)) {
         QDBusMessage call = QDBusMessage::createMethodCall(

@@ -4,6 +4,7 @@
 // selection and is told afterwards what to refresh.
 #pragma once
 
+#include <QDBusConnection>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -106,5 +107,7 @@ class ResultActions : public QObject {
 // picked out when given: asked over the session bus when a file manager
 // offers it, else the desktop's opener (xdg-open) opens the folder.
 bool ShowInFileManager(const std::string& folder, const std::string& item);
+// The same through the given bus.
+bool ShowInFileManager(const std::string& folder, const std::string& item, QDBusConnection bus);
 
 }  // namespace korvane
