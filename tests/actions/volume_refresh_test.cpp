@@ -6,10 +6,13 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <tuple>
+
 #include "action_fixture.h"
 #include "actions/file_properties.h"
 #include "actions/netware_routes.h"
 #include "netware_client/netware_fixture.h"
+#include "netware_client/netware_mount_probe.h"
 #include "platform/volume_probe.h"
 #include "support/test_mount.h"
 
@@ -18,19 +21,11 @@ namespace {
 
 using namespace netware;
 
-struct VolumeSpaceRow {
-    double size = -1, used = -1, free = -1;
-    bool operator==(const VolumeSpaceRow& other) const {
-        return size == other.size && used == other.used && free == other.free;
-    }
-};
-std::ostream& operator<<(std::ostream& out, const VolumeSpaceRow& row) {
-    out.precision(17);
-    return out << "{size " << row.size << " used " << row.used << " free " << row.free << "}";
-}
+// Size, Used and Free of the (one) Volume row.
+using VolumeSpaceRow = std::tuple<double, double, double>;
 
 VolumeSpaceRow SpaceRowOf(Catalogue& catalogue) {
-    VolumeSpaceRow row;
+    VolumeSpaceRow row{-1, -1, -1};
     SqlStatement statement;
     EXPECT_TRUE(statement.Prepare(catalogue.handle(), "SELECT \"Size\", \"Used\", \"Free\" FROM \"Volume\""));
     if (statement.Step() == SQLITE_ROW)
@@ -71,18 +66,18 @@ TEST_F(VolumeRefresh, UsedAndFreeFollowWhatPastesAndMovesDidToTheFileSystem) {
     MakeFile("keep.txt", 1000);
     Scan();
     const VolumeSpaceRow scanned = SpaceRowOf(catalogue_);
-    ASSERT_GT(scanned.size, 0);
+    ASSERT_GT(std::get<0>(scanned), 0);
 
     std::filesystem::create_directories(base_ + "/incoming");
     ASSERT_TRUE(WriteFileBytes(base_ + "/incoming/big.bin", std::string(1'500'000, 'b')));
     ActionOutcome pasted = PasteFiles(context_, {{base_ + "/incoming/big.bin"}, false}, root_, nullptr);
     ASSERT_EQ(pasted.done, 1u);
     const VolumeSpaceRow after_paste = SpaceRowOf(catalogue_);
-    EXPECT_GE(after_paste.used - scanned.used, 1'500'000);
+    EXPECT_GE(std::get<1>(after_paste) - std::get<1>(scanned), 1'500'000);
     EXPECT_EQ(after_paste, FreshScanSpace());
     struct statvfs info {};
     ASSERT_EQ(::statvfs(root_.c_str(), &info), 0);
-    EXPECT_EQ(after_paste.free, static_cast<double>(info.f_bfree) * info.f_frsize);
+    EXPECT_EQ(std::get<2>(after_paste), static_cast<double>(info.f_bfree) * info.f_frsize);
 
     // Moved off the volume: its space comes back, and the row says so.
     std::filesystem::create_directories(base_ + "/out");
@@ -95,24 +90,6 @@ TEST_F(VolumeRefresh, UsedAndFreeFollowWhatPastesAndMovesDidToTheFileSystem) {
 
 constexpr std::uint32_t kAdminId = 0x01000005;
 constexpr std::uint32_t kJdoeId = 0x02000007;
-
-// The real probe with a NetWare mount laid over the test's volume folder.
-class NetWareMountProbe : public LinuxVolumeProbe {
-  public:
-    std::vector<MountEntry> extra;
-    std::vector<MountEntry> Mounts() override {
-        std::vector<MountEntry> mounts = LinuxVolumeProbe::Mounts();
-        mounts.insert(mounts.end(), extra.begin(), extra.end());
-        return mounts;
-    }
-    std::optional<BlockDevice> BlockDeviceOf(const MountEntry& mount) override {
-        for (const MountEntry& added : extra) {
-            if (added.mount_point == mount.mount_point)
-                return std::nullopt;
-        }
-        return LinuxVolumeProbe::BlockDeviceOf(mount);
-    }
-};
 
 TEST_F(VolumeRefresh, NetWareCompressionOwnersAndSizesAreReadBackFromTheServer) {
     NetWareFixture fx;
