@@ -2,11 +2,15 @@
 
 #include <sys/statvfs.h>
 
+#include <algorithm>
 #include <string_view>
 
+#include "actions/volume_lookup.h"
 #include "app/text_helpers.h"
 #include "catalogue/sql_statement.h"
 #include "platform/directory_reader.h"
+#include "platform/volume_probe.h"
+#include "scan/netware_volume.h"
 #include "scan/volume_scanner.h"
 
 namespace korvane {
@@ -63,8 +67,8 @@ void BindTime(SqlStatement& statement, int index, std::int64_t unix_seconds, Day
 }  // namespace
 
 CatalogueSync::CatalogueSync(Catalogue& catalogue, FolderTree& tree, IdCounters& counters,
-                             OwnerResolver& owners)
-    : catalogue_(catalogue), tree_(tree), counters_(counters), owners_(owners) {}
+                             OwnerResolver& owners, const NetWareReads* netware)
+    : catalogue_(catalogue), tree_(tree), counters_(counters), owners_(owners), netware_(netware) {}
 
 CatalogueSync::~CatalogueSync() {
     Finish();
@@ -87,7 +91,8 @@ bool CatalogueSync::RereadTouchedFolders() {
         if (node == nullptr || node->parent_id == 0 || ReadPathEntry(path, record.entry) != 0) {
             continue;
         }
-        FillEntryDetails(owners_, VolumeScanRecord{}, record);
+        record.path = path;
+        FillDetails(VolumeOf(node), record);
         ok = WriteFolderDetails(node->folder_id, record) && ok;
     }
     touched_.clear();
@@ -102,6 +107,7 @@ bool CatalogueSync::Finish() {
     if (catalogue_.TablesOpen()) {
         ok = catalogue_.WriteIdCounters(counters_) && ok;
     }
+    ok = RefreshVolumeSpace() && ok;
     if (opened_tables_) {
         ok = catalogue_.CloseCatalogueTables() && ok;
         opened_tables_ = false;
@@ -120,6 +126,68 @@ FolderNode* CatalogueSync::FolderOfPath(const std::string& folder_path) {
     }
     FolderNode* node = tree_.FindFolderByPath(folder_path);
     return node != nullptr && node != tree_.root() ? node : nullptr;
+}
+
+const FolderNode* CatalogueSync::VolumeRootOf(const FolderNode* folder) const {
+    while (folder->parent != nullptr && folder->parent != tree_.root()) {
+        folder = folder->parent;
+    }
+    return folder;
+}
+
+const VolumeScanRecord& CatalogueSync::VolumeOf(const FolderNode* folder) {
+    const FolderNode* root = VolumeRootOf(folder);
+    auto [it, added] = volumes_.try_emplace(root);
+    if (added) {
+        FetchVolumeOfRootFolder(catalogue_, root->folder_id, it->second);
+    }
+    return it->second;
+}
+
+void CatalogueSync::FillDetails(const VolumeScanRecord& volume, FolderScanRecord& record) {
+    if (IsNetWareVolume(volume) && netware_ != nullptr && netware_->entry_details) {
+        netware_->entry_details(volume, record);
+        return;
+    }
+    FillEntryDetails(owners_, volume, record);
+}
+
+// The volume's sizes as a scan reads them now: the server's figures for a
+// NetWare volume, the file system's for a local or network one.
+bool CatalogueSync::RefreshVolumeSpace() {
+    bool ok = true;
+    for (const auto& [root, volume] : volumes_) {
+        std::uint64_t size = 0;
+        std::uint64_t free = 0;
+        bool known = false;
+        if (volume.volume_id == 0) {
+            continue;
+        }
+        if (IsNetWareVolume(volume)) {
+            known = netware_ != nullptr && netware_->space && netware_->space(volume, size, free);
+        } else if (volume.volume_type == 1) {
+            LinuxVolumeProbe probe;
+            FileSystemSpace space;
+            known = probe.Space(volume.root, space) == 0;
+            size = space.total_bytes;
+            free = std::min(space.free_bytes, space.total_bytes);
+        }
+        if (!known) {
+            continue;
+        }
+        SqlStatement statement;
+        ok = statement.Prepare(catalogue_.handle(),
+                               "UPDATE \"Volume\" SET \"Size\" = ?, \"Used\" = ?, \"Free\" = ? WHERE "
+                               "\"Volume ID\" = ?") &&
+             ok;
+        statement.BindDouble(1, static_cast<double>(size));
+        statement.BindDouble(2, static_cast<double>(size - std::min(free, size)));
+        statement.BindDouble(3, static_cast<double>(free));
+        statement.BindInt(4, volume.volume_id);
+        ok = statement.Step() == SQLITE_DONE && ok;
+    }
+    volumes_.clear();
+    return ok ? true : Fail();
 }
 
 CatalogueSync::FolderFiles& CatalogueSync::FilesOf(std::int32_t folder_id) {
@@ -161,15 +229,15 @@ std::uint64_t CatalogueSync::BlocksOf(const FolderNode* folder, std::uint64_t al
 }
 
 void CatalogueSync::CountInVolume(const FolderNode* folder, std::int64_t files, std::int64_t folders) {
-    while (folder->parent != nullptr && folder->parent != tree_.root()) {
-        folder = folder->parent;
-    }
+    VolumeOf(folder);
+    folder = VolumeRootOf(folder);
     auto& counts = volume_counts_[folder->folder_id];
     counts.first += files;
     counts.second += folders;
 }
 
 void CatalogueSync::AddToTotals(FolderNode* folder, double size, std::int64_t files, double blocks) {
+    VolumeOf(folder);
     if (files != 0) {
         CountInVolume(folder, files, 0);
     }
@@ -223,8 +291,8 @@ bool CatalogueSync::FlushTotals() {
 }
 
 bool CatalogueSync::RecordFile(FolderNode* folder, const std::string& folder_path, FolderScanRecord& record) {
-    FillEntryDetails(owners_, VolumeScanRecord{}, record);
     record.path = folder_path;
+    FillDetails(VolumeOf(folder), record);
     record.parent_id = folder->folder_id;
     FolderFiles& files = FilesOf(folder->folder_id);
     const std::uint64_t blocks = BlocksOf(folder, record.compressed_size);
@@ -328,7 +396,7 @@ bool CatalogueSync::FolderArrived(FolderNode* parent, const std::string& path) {
     std::int32_t count = 1;
     AddNodesFromDisk(node, path, count);
     const EntryDetailsFiller fill = [this](const VolumeScanRecord& volume, FolderScanRecord& record) {
-        FillEntryDetails(owners_, volume, record);
+        FillDetails(volume, record);
     };
     const bool inserted = InsertFolderSubtree(catalogue_, tree_, counters_, node, count, parent, fill);
     files_.clear();
@@ -493,7 +561,8 @@ bool CatalogueSync::EntryChanged(const std::string& path) {
     if (node == nullptr || node->parent_id == 0) {
         return true;
     }
-    FillEntryDetails(owners_, VolumeScanRecord{}, record);
+    record.path = path;
+    FillDetails(VolumeOf(node), record);
     hints_ |= kHintContentsChanged;
     return WriteFolderDetails(node->folder_id, record);
 }

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -24,20 +25,35 @@
 
 namespace korvane {
 
+// What the sync reads from the server of a NetWare volume rather than from
+// its mount. Left empty, a NetWare volume's entries carry no NetWare details
+// and its sizes stay as they are.
+struct NetWareReads {
+    // Compressed size and attribute, owner and creation time of the entry
+    // the record holds (its folder's path in record.path).
+    std::function<void(const VolumeScanRecord& volume, FolderScanRecord& record)> entry_details;
+    // The volume's size and free bytes as the server counts them; false
+    // when the server cannot tell.
+    std::function<bool(const VolumeScanRecord& volume, std::uint64_t& size, std::uint64_t& free)> space;
+};
+
 // What the result's other views are told after an action.
 inline constexpr int kHintContentsChanged = 1;
 inline constexpr int kHintFolderNameChanged = 2;
 
 class CatalogueSync {
   public:
-    CatalogueSync(Catalogue& catalogue, FolderTree& tree, IdCounters& counters, OwnerResolver& owners);
+    // netware, when given, must outlive the sync.
+    CatalogueSync(Catalogue& catalogue, FolderTree& tree, IdCounters& counters, OwnerResolver& owners,
+                  const NetWareReads* netware = nullptr);
     ~CatalogueSync();
     CatalogueSync(const CatalogueSync&) = delete;
     CatalogueSync& operator=(const CatalogueSync&) = delete;
 
     // Opens the catalogue tables unless they are open already.
     bool Begin();
-    // Writes the gathered totals and the counters, and closes the tables
+    // Writes the gathered totals, the counters and the size, used and free
+    // bytes of every volume whose entries changed, and closes the tables
     // when Begin opened them. False when a write failed.
     bool Finish();
 
@@ -72,6 +88,14 @@ class CatalogueSync {
     using FolderFiles = std::unordered_map<std::string, CataloguedFile>;
 
     FolderNode* FolderOfPath(const std::string& folder_path);
+    const FolderNode* VolumeRootOf(const FolderNode* folder) const;
+    // The Volume row of the folder's volume, read once per volume; a folder
+    // of no catalogued volume gets an empty record.
+    const VolumeScanRecord& VolumeOf(const FolderNode* folder);
+    // Owner, compressed size and attributes of the record's entry, from the
+    // NetWare layer for a NetWare volume, else from the disk.
+    void FillDetails(const VolumeScanRecord& volume, FolderScanRecord& record);
+    bool RefreshVolumeSpace();
     FolderFiles& FilesOf(std::int32_t folder_id);
     std::uint64_t BlocksOf(const FolderNode* folder, std::uint64_t allocated);
     void AddToTotals(FolderNode* folder, double size, std::int64_t files, double blocks);
@@ -93,6 +117,7 @@ class CatalogueSync {
     FolderTree& tree_;
     IdCounters& counters_;
     OwnerResolver& owners_;
+    const NetWareReads* netware_;
     bool opened_tables_ = false;
     bool failed_ = false;
     int hints_ = 0;
@@ -102,6 +127,9 @@ class CatalogueSync {
     // Files and folders each volume gains or loses, by its root folder.
     std::map<std::int32_t, std::pair<std::int64_t, std::int64_t>> volume_counts_;
     std::unordered_map<const FolderNode*, std::uint32_t> cluster_sizes_;  // by volume root node
+    // The volumes whose entries this sync touched, by their root node (never
+    // dereferenced once stored: the node may go with a removed folder).
+    std::map<const FolderNode*, VolumeScanRecord> volumes_;
     DayNumberCache dates_;
 };
 

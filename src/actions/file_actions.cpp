@@ -9,11 +9,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "actions/catalogue_sync.h"
 #include "actions/file_handle.h"
 #include "actions/shell_operations.h"
 #include "actions/shortcut.h"
+#include "actions/volume_lookup.h"
 #include "app/text_helpers.h"
 #include "catalogue/volume_fetch.h"
 #include "platform/mount_table.h"
@@ -172,6 +174,27 @@ void TransferInto(FileActionContext& context, const std::vector<std::string>& so
     }
 }
 
+// Files fetched from a site for Copy wait in a download folder of their own
+// in the temporary folder; once they have been moved out, the folders they
+// leave empty go too (rmdir takes only an empty folder).
+void RemoveEmptiedDownloadFolders(const std::vector<std::string>& sources) {
+    std::error_code error;
+    std::string temp = std::filesystem::temp_directory_path(error).lexically_normal().string();
+    while (temp.size() > 1 && temp.back() == '/') {
+        temp.pop_back();
+    }
+    for (const std::string& source : sources) {
+        const std::filesystem::path subfolder = std::filesystem::path(source).parent_path();
+        const std::filesystem::path download = subfolder.parent_path();
+        if (error || download.parent_path().lexically_normal().string() != temp ||
+            !download.filename().string().starts_with("korvane-ftp-")) {
+            continue;
+        }
+        ::rmdir(subfolder.c_str());
+        ::rmdir(download.c_str());
+    }
+}
+
 void FinishSync(CatalogueSync& sync, ActionOutcome& outcome) {
     outcome.catalogue_ok = sync.Finish() && outcome.catalogue_ok;
     outcome.hints |= sync.hints();
@@ -212,12 +235,16 @@ bool FilesToCopy(FileActionContext& context, const SelectionList& list, Progress
 ActionOutcome PasteFiles(FileActionContext& context, const ClipboardFiles& files, const std::string& folder,
                          ProgressWindow* progress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
     TransferInto(context, files.paths, folder, files.cut, progress, sync, outcome);
     FinishSync(sync, outcome);
+    if (files.cut) {
+        RemoveEmptiedDownloadFolders(files.paths);
+    }
     return outcome;
 }
 
@@ -227,7 +254,8 @@ ActionOutcome PasteShortcuts(FileActionContext& context, const ClipboardFiles& f
         return PasteFiles(context, files, folder, progress);
     }
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -269,7 +297,8 @@ ActionOutcome DeleteSelection(FileActionContext& context, const SelectionList& l
         outcome.cancelled = true;
         return outcome;
     }
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -343,7 +372,8 @@ bool RenameEntry(FileActionContext& context, const std::string& folder, const st
             return false;
         }
     }
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     outcome.catalogue_ok = sync.Begin() && sync.EntryRenamed(to, old_name);
     FinishSync(sync, outcome);
     ++outcome.done;
@@ -408,22 +438,18 @@ int SetVolumeOwner(const NetWareRoutes& netware, OwnerResolver& owners, const Vo
 
 ActionOutcome CompressSelection(FileActionContext& context, const SelectionList& list, bool compress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
-    const std::vector<std::string> mount_points = MountPointsOf(ReadMountTable());
-    VolumeScanRecord volume;
-    std::string volume_of;
+    VolumeLookup volumes(context.catalogue, context.tree);
     for (std::size_t i = 0; i < list.size(); ++i) {
         if (list.folder_ids[i] != 0) {
             continue;
         }
         const std::string& path = list.paths[i];
-        if (volume_of.empty() || !OnSameVolume(volume_of, path, mount_points)) {
-            volume_of = path;
-            FetchVolumeByRoot(context.catalogue, path, volume);
-        }
+        const VolumeScanRecord& volume = volumes.Of(path);
         const int code = SetVolumeCompression(context.netware, volume, path, compress);
         if (code != 0) {
             NoteFailure(outcome, "Could not " + std::string(compress ? "compress " : "uncompress ") + path +
@@ -440,7 +466,8 @@ ActionOutcome CompressSelection(FileActionContext& context, const SelectionList&
 ActionOutcome LinkSelection(FileActionContext& context, const SelectionList& list,
                             const std::string& destination, ProgressWindow* progress) {
     ActionOutcome outcome;
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     if (!sync.Begin()) {
         outcome.catalogue_ok = false;
     }
@@ -470,7 +497,8 @@ bool CreateNewFolder(FileActionContext& context, const std::string& folder, std:
         name = i == 0 ? std::string(kNewFolderName) : std::string(kNewFolderName) + " " + std::to_string(i);
         const std::string path = JoinPath(folder, name, '/');
         if (::mkdir(path.c_str(), 0777) == 0) {
-            CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+            CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                               &context.netware.reads);
             outcome.catalogue_ok = sync.Begin() && sync.EntryArrived(path);
             FinishSync(sync, outcome);
             ++outcome.done;

@@ -49,6 +49,8 @@ struct NetWareRoutes {
     std::function<int(const VolumeScanRecord& volume, AccountTree& tree)> list_accounts;
     // The owner of a path, "(Unknown)" when the server cannot tell.
     std::function<std::string(const VolumeScanRecord& volume, const std::string& path)> owner_of;
+    // What the catalogue records of a NetWare volume after an action.
+    NetWareReads reads;
 };
 
 struct FileActionContext {

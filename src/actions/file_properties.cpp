@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "actions/catalogue_sync.h"
+#include "actions/volume_lookup.h"
 #include "app/text_helpers.h"
 #include "catalogue/volume_fetch.h"
 #include "owners/local_users.h"
@@ -30,7 +31,8 @@ std::string SetOwnerFailure(std::string_view account, const std::string& path, i
 }
 
 void RefreshFromDisk(FileActionContext& context, const SelectionList& list, ActionOutcome& outcome) {
-    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners);
+    CatalogueSync sync(context.catalogue, context.tree, context.counters, context.owners,
+                       &context.netware.reads);
     outcome.catalogue_ok = sync.Begin();
     for (const std::string& path : list.paths) {
         sync.EntryChanged(path);
@@ -46,13 +48,13 @@ OwnerSummary SummarizeOwners(FileActionContext& context, const SelectionList& li
     if (list.empty()) {
         return summary;
     }
-    FetchVolumeByRoot(context.catalogue, list.paths.front(), summary.volume);
-    const std::vector<std::string> mount_points = MountPointsOf(ReadMountTable());
+    VolumeLookup volumes(context.catalogue, context.tree);
+    summary.volume = volumes.Of(list.paths.front());
     std::size_t on_volume = 0;
     bool differ = false;
     std::string first;
     for (const std::string& path : list.paths) {
-        if (!OnSameVolume(list.paths.front(), path, mount_points)) {
+        if (!volumes.SameVolume(list.paths.front(), path)) {
             continue;
         }
         ++on_volume;
@@ -109,11 +111,10 @@ ActionOutcome SetOwnerOfSelection(FileActionContext& context, const SelectionLis
     if (list.empty()) {
         return outcome;
     }
-    VolumeScanRecord volume;
-    FetchVolumeByRoot(context.catalogue, list.paths.front(), volume);
-    const std::vector<std::string> mount_points = MountPointsOf(ReadMountTable());
+    VolumeLookup volumes(context.catalogue, context.tree);
+    const VolumeScanRecord volume = volumes.Of(list.paths.front());
     for (const std::string& path : list.paths) {
-        if (!OnSameVolume(list.paths.front(), path, mount_points)) {
+        if (!volumes.SameVolume(list.paths.front(), path)) {
             continue;
         }
         const int code = SetVolumeOwner(context.netware, context.owners, volume, path, account);

@@ -20,6 +20,18 @@ NetWareRoutes NetWareRoutesThrough(NetWareLayer& layer) {
     routes.owner_of = [&layer](const VolumeScanRecord& volume, const std::string& path) {
         return NetWareOwnerOf(layer, volume, path);
     };
+    routes.reads.entry_details = [&layer](const VolumeScanRecord& volume, FolderScanRecord& record) {
+        FillNetWareDetails(&layer, volume, record);
+    };
+    routes.reads.space = [&layer](const VolumeScanRecord& volume, std::uint64_t& size, std::uint64_t& free) {
+        NetWareVolumeSpace space;
+        if (layer.NwVolumeSpace(volume.owner, volume.name, space) != 0) {
+            return false;
+        }
+        size = space.size;
+        free = space.free;
+        return true;
+    };
     return routes;
 }
 

@@ -57,6 +57,10 @@ DocumentFrame::DocumentFrame(WindowDocument& document, QWidget* parent)
     });
 }
 
+QAction* DocumentFrame::EditCommand(int) const {
+    return nullptr;
+}
+
 void DocumentFrame::RefreshTitle() {
     setWindowTitle(document_.WindowTitle());
 }

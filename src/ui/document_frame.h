@@ -11,6 +11,7 @@
 
 #include "ui/document.h"
 
+class QAction;
 class QPrinter;
 class QSplitter;
 
@@ -61,6 +62,10 @@ class DocumentFrame : public QMainWindow {
     // Asked before the window closes; false keeps it open.
     void SetCloseGuard(std::function<bool()> guard) { close_guard_ = std::move(guard); }
     QLabel* StatusPane(int index) const;
+    // The window's own action for a command of the main window's Edit menu
+    // and tool bar (Cut, Copy, Paste, Delete by their identifiers); null
+    // when the window has none and the main window's own stands.
+    virtual QAction* EditCommand(int id) const;
 
   protected:
     void AddView(DocumentView* view);

@@ -36,7 +36,8 @@ ResultContext ResultContextOf(ProgramState* state, FolderTree* folders) {
 
 std::vector<DocumentTemplate> StandardDocumentTemplates(WindowedStart& start, UserInterface& ui,
                                                         const DocumentServices& services) {
-    const ResultContext results = ResultContextOf(start.state, services.folders);
+    ResultContext results = ResultContextOf(start.state, services.folders);
+    results.open_documents = services.open_documents;
     std::vector<DocumentTemplate> templates;
     const QueryDocumentContext query_context{services.folders, services.database_path,
                                              services.open_documents};

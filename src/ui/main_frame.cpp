@@ -104,6 +104,7 @@ CMainFrame::CMainFrame(WindowedStart& start, UserInterface& ui, QWidget* parent)
     recent_.Load();
     RefreshRecentFiles();
     connect(area_, &QMdiArea::subWindowActivated, this, [this] {
+        FollowServedEditCommands();
         UpdateCommands();
         UpdateTitle();
     });
@@ -180,14 +181,12 @@ void CMainFrame::CreateCommands() {
     AddCommand(kEditCut, QStringLiteral("Cu&t\tCtrl+X"),
                QStringLiteral("Cut the selection and put it on the Clipboard"))
         ->setIcon(ToolIcon(ToolGlyph::Cut));
-    connect(AddCommand(kEditCopy, QStringLiteral("&Copy\tCtrl+C"),
-                       QStringLiteral("Copy the selection and put it on the Clipboard")),
-            &QAction::triggered, this, [] {
-                if (QWidget* focus = QApplication::focusWidget())
-                    QMetaObject::invokeMethod(focus, "copy");
-            });
+    AddCommand(kEditCopy, QStringLiteral("&Copy\tCtrl+C"),
+               QStringLiteral("Copy the selection and put it on the Clipboard"));
     AddCommand(kEditPaste, QStringLiteral("&Paste\tCtrl+V"), QStringLiteral("Insert Clipboard contents"));
     AddCommand(kEditDelete, QStringLiteral("&Delete"), QStringLiteral("Delete the selection"));
+    for (int id : {kEditCut, kEditCopy, kEditPaste, kEditDelete})
+        connect(CommandAction(id), &QAction::triggered, this, [this, id] { RunEditCommand(id); });
 
     QAction* toolbar =
         AddCommand(kViewToolbar, QStringLiteral("&Toolbar"), QStringLiteral("Show or hide the toolbar"));
@@ -371,14 +370,39 @@ void CMainFrame::UpdateCommands() {
     QWidget* focus = QApplication::focusWidget();
     const bool can_copy = has_document && focus != nullptr &&
                           focus->metaObject()->indexOfSlot("copy()") >= 0 && area_->isAncestorOf(focus);
-    CommandAction(kEditCopy)->setEnabled(can_copy);
-    // Cutting, pasting and deleting belong to the result window's file actions.
-    for (int id : {kEditCut, kEditPaste, kEditDelete})
-        CommandAction(id)->setEnabled(false);
+    // A window with file actions serves all four; elsewhere only a text
+    // view's Copy is there.
+    for (int id : {kEditCut, kEditCopy, kEditPaste, kEditDelete}) {
+        QAction* served = ServedEditCommand(id);
+        CommandAction(id)->setEnabled(served != nullptr ? served->isEnabled() : id == kEditCopy && can_copy);
+    }
     edit_menu_->menuAction()->setVisible(has_document);
     window_menu_->menuAction()->setVisible(has_document);
     CommandAction(kViewEvents)
         ->setVisible(active != nullptr && active->Type().kind == DocumentKind::Schedule);
+}
+
+QAction* CMainFrame::ServedEditCommand(int id) const {
+    DocumentFrame* frame = FrameOf(ActiveDocument());
+    return frame == nullptr ? nullptr : frame->EditCommand(id);
+}
+
+void CMainFrame::FollowServedEditCommands() {
+    for (const QMetaObject::Connection& link : served_links_)
+        disconnect(link);
+    served_links_.clear();
+    for (int id : {kEditCut, kEditCopy, kEditPaste, kEditDelete}) {
+        if (QAction* served = ServedEditCommand(id))
+            served_links_.push_back(connect(served, &QAction::changed, this, &CMainFrame::UpdateCommands));
+    }
+}
+
+void CMainFrame::RunEditCommand(int id) {
+    if (QAction* served = ServedEditCommand(id)) {
+        served->trigger();
+    } else if (QWidget* focus = QApplication::focusWidget(); id == kEditCopy && focus != nullptr) {
+        QMetaObject::invokeMethod(focus, "copy");
+    }
 }
 
 void CMainFrame::UpdateTitle() {

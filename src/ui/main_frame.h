@@ -132,6 +132,11 @@ class CMainFrame : public QMainWindow {
     void RefreshRecentFiles();
     void RefreshWindowMenu();
     void UpdateCommands();
+    // Cut, Copy, Paste and Delete go to the active document window's own
+    // command when it has one; its state is followed while it is active.
+    QAction* ServedEditCommand(int id) const;
+    void FollowServedEditCommands();
+    void RunEditCommand(int id);
     void UpdateTitle();
     void StartSplash();
     void OnSplashTimer();
@@ -160,6 +165,7 @@ class CMainFrame : public QMainWindow {
     std::vector<QAction*> recent_actions_;
     QPointer<SplashWindow> splash_;
     bool closing_all_ = false;
+    std::vector<QMetaObject::Connection> served_links_;
 };
 
 }  // namespace korvane

@@ -12,6 +12,7 @@
 #include "catalogue/day_number.h"
 #include "catalogue/user_volumes.h"
 #include "netware_client/netware_fixture.h"
+#include "netware_client/netware_mount_probe.h"
 #include "owners/netware_layer.h"
 #include "platform/volume_probe.h"
 #include "scan/netware_volume.h"
@@ -28,24 +29,6 @@ constexpr std::uint32_t kAdminId = 0x01000005;
 constexpr std::uint32_t kJdoeId = 0x02000007;
 // 15 March 2024, 10:30:00 as a DOS date and time.
 constexpr std::uint32_t kCreated = (((2024u - 1980) << 9 | 3u << 5 | 15u) << 16) | (10u << 11 | 30u << 5);
-
-// The real probe with network mounts laid over folders of the test's tree.
-class NetWareMountProbe : public LinuxVolumeProbe {
-  public:
-    std::vector<MountEntry> extra;
-    std::vector<MountEntry> Mounts() override {
-        std::vector<MountEntry> mounts = LinuxVolumeProbe::Mounts();
-        mounts.insert(mounts.end(), extra.begin(), extra.end());
-        return mounts;
-    }
-    std::optional<BlockDevice> BlockDeviceOf(const MountEntry& mount) override {
-        for (const MountEntry& added : extra) {
-            if (added.mount_point == mount.mount_point)
-                return std::nullopt;
-        }
-        return LinuxVolumeProbe::BlockDeviceOf(mount);
-    }
-};
 
 std::uint32_t IdStoredAs(unsigned char a, unsigned char b, unsigned char c, unsigned char d) {
     const unsigned char bytes[4] = {a, b, c, d};

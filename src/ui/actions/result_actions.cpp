@@ -8,10 +8,11 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDateTime>
-#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMimeData>
+#include <QProcess>
 #include <QUrl>
 #include <memory>
 
@@ -311,7 +312,22 @@ void ResultActions::NewFolder() {
 }
 
 void ResultActions::LaunchExplorer() {
-    ShowFolderInFileManager(window_.Selection().result_path);
+    const ResultSelection selection = window_.Selection();
+    std::string folder = selection.result_path;
+    std::string item;
+    if (!selection.rows.empty()) {
+        const ResultSelectionRow& row = selection.rows.front();
+        if (selection.has_path_column && !row.folder_path.empty())
+            folder = row.folder_path;
+        item = JoinPath(folder, row.name, '/');
+    }
+    // A site or the top of all volumes is no folder here: the file manager
+    // opens at its own starting place.
+    if (folder.empty() || StartsWithNoCase(folder, "ftp:")) {
+        folder = QFile::encodeName(QDir::homePath()).toStdString();
+        item.clear();
+    }
+    ShowInFileManager(folder, item);
 }
 
 void ResultActions::SetFileTime() {
@@ -353,19 +369,26 @@ void ResultActions::SetFileOwner() {
     AfterChange(shown, true);
 }
 
-bool ShowFolderInFileManager(const std::string& folder) {
-    const QUrl url = QUrl::fromLocalFile(QFile::decodeName(folder.c_str()));
-    QDBusConnection bus = QDBusConnection::sessionBus();
+bool ShowInFileManager(const std::string& folder, const std::string& item) {
+    return ShowInFileManager(folder, item, QDBusConnection::sessionBus());
+}
+
+bool ShowInFileManager(const std::string& folder, const std::string& item, QDBusConnection bus) {
+    auto url_of = [](const std::string& path) {
+        return QUrl::fromLocalFile(QFile::decodeName(path.c_str())).toString(QUrl::FullyEncoded);
+    };
     constexpr const char* kService = "org.freedesktop.FileManager1";
     if (bus.isConnected() && bus.interface() != nullptr && bus.interface()->isServiceRegistered(kService)) {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kService, "/org/freedesktop/FileManager1", kService, "ShowItems");
-        call << QStringList{url.toString(QUrl::FullyEncoded)} << QString();
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            kService, "/org/freedesktop/FileManager1", kService, item.empty() ? "ShowFolders" : "ShowItems");
+        call << QStringList{url_of(item.empty() ? folder : item)} << QString();
         if (bus.call(call, QDBus::Block, 5000).type() == QDBusMessage::ReplyMessage) {
             return true;
         }
     }
-    return QDesktopServices::openUrl(url);
+    // The desktop's opener with the folder as a URL: never taken for an
+    // option, whatever the folder's name.
+    return QProcess::startDetached(QStringLiteral("xdg-open"), {url_of(folder)});
 }
 
 }  // namespace korvane

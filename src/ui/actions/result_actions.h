@@ -4,6 +4,7 @@
 // selection and is told afterwards what to refresh.
 #pragma once
 
+#include <QDBusConnection>
 #include <QImage>
 #include <QObject>
 #include <QPointer>
@@ -11,9 +12,9 @@
 #include <cstdint>
 #include <string>
 
-#include "catalogue/user_volume_rules.h"  // kInvalidSelectionMessage
 #include "actions/file_actions.h"
 #include "actions/selection_list.h"
+#include "catalogue/user_volume_rules.h"  // kInvalidSelectionMessage
 
 class QAction;
 class QClipboard;
@@ -102,8 +103,11 @@ class ResultActions : public QObject {
     std::array<QAction*, kResultCommandCount> actions_{};
 };
 
-// Shows the folder in the desktop's file manager: asked over the session bus
-// when a file manager offers it, else the folder is opened as a URL.
-bool ShowFolderInFileManager(const std::string& folder);
+// Shows the folder in the desktop's file manager, with item (a path in it)
+// picked out when given: asked over the session bus when a file manager
+// offers it, else the desktop's opener (xdg-open) opens the folder.
+bool ShowInFileManager(const std::string& folder, const std::string& item);
+// The same through the given bus.
+bool ShowInFileManager(const std::string& folder, const std::string& item, QDBusConnection bus);
 
 }  // namespace korvane

@@ -238,6 +238,7 @@ void ResultActionsBinding::NotifyOtherViews(int hint) {
     // in it, and a moved or new folder too. Its rebuild runs the result.
     if (hint == kHintContentsChanged || hint == kHintFolderNameChanged)
         rebuild_pending_ = true;
+    renamed_pending_ = renamed_pending_ || hint == kHintFolderNameChanged;
     ScheduleRefresh();
 }
 
@@ -267,8 +268,19 @@ void ResultActionsBinding::Refresh() {
     refresh_scheduled_ = false;
     const bool rebuild = std::exchange(rebuild_pending_, false);
     const bool rerun = std::exchange(rerun_pending_, false);
+    const bool renamed = std::exchange(renamed_pending_, false);
     if (rebuild) {
-        document_.UpdateAllViews(kHintCatalogueChanged);
+        // Every result on the catalogue shows what is on disk now, and
+        // none stays on a folder number that moved.
+        for (ResultWindowDocument* other : document_.OtherResults())
+            other->FollowCatalogueChange(renamed, false);
+        if (document_.Context().open_documents) {
+            for (WindowDocument* open : document_.Context().open_documents()) {
+                if (auto* query = qobject_cast<CQueryDoc*>(open))
+                    query->ResolveStartingFolderAgain();
+            }
+        }
+        document_.FollowCatalogueChange(renamed, true);
     } else if (rerun) {
         document_.Rerun();
     }

@@ -70,6 +70,7 @@ class ResultActionsBinding : public QObject, public ResultWindowAccess {
     bool refresh_scheduled_ = false;
     bool rebuild_pending_ = false;
     bool rerun_pending_ = false;
+    bool renamed_pending_ = false;
     std::string rename_pending_;
     // The selection as last read: the commands' states read it several
     // times per change, and a selection of a million rows is costly to read.

@@ -1,8 +1,10 @@
 #include "ui/result/result_document.h"
 
 #include <filesystem>
+#include <utility>
 
 #include "app/settings.h"
+#include "app/text_helpers.h"
 #include "query/query_file.h"
 #include "result/result_file.h"
 #include "result/run_query.h"
@@ -19,7 +21,10 @@ std::string QueryPathOfResult(const std::string& result_path) {
 class DocumentViews : public ResultViews {
   public:
     explicit DocumentViews(ResultWindowDocument& document) : document_(document) {}
-    void ActivateFrame() override { emit document_.ActivateRequested(); }
+    void ActivateFrame() override {
+        if (document_.ComesForward())
+            emit document_.ActivateRequested();
+    }
     void RefreshViews() override { document_.UpdateAllViews(kHintAnswerChanged); }
 
   private:
@@ -113,6 +118,44 @@ bool ResultWindowDocument::Rerun() {
 void ResultWindowDocument::FolderRenamed(std::int32_t folder_id) {
     renamed_folder_id_ = folder_id;
     UpdateAllViews(kHintFolderRenamed);
+}
+
+void ResultWindowDocument::FollowCatalogueChange(bool folder_renamed, bool come_forward) {
+    FolderTree& folders = Folders();
+    ResultData& data = result_.data;
+    if (data.current_folder_id != 0) {
+        std::string path = data.path;
+        std::int32_t found = folders.FolderIdOfPath(path);
+        if (found == 0 && folder_renamed && folders.FindFolderById(data.current_folder_id) != nullptr)
+            found = data.current_folder_id;
+        while (found == 0 && !path.empty()) {
+            const std::size_t cut = path.find_last_of(PathSeparatorOf(path));
+            path.resize(cut == std::string::npos ? 0 : cut);
+            found = path.empty() ? 0 : folders.FolderIdOfPath(path);
+        }
+        std::string now;
+        if (FolderNode* node = folders.FindFolderById(found); node != nullptr)
+            folders.FolderPath(node, now);
+        if (now != data.path)
+            SetModifiedFlag(true);
+        data.current_folder_id = found;
+        data.path = now;
+    }
+    const bool was = std::exchange(come_forward_, come_forward);
+    UpdateAllViews(kHintCatalogueChanged);
+    come_forward_ = was;
+}
+
+std::vector<ResultWindowDocument*> ResultWindowDocument::OtherResults() const {
+    std::vector<ResultWindowDocument*> others;
+    if (!context_.open_documents || context_.catalogue == nullptr)
+        return others;
+    for (WindowDocument* document : context_.open_documents()) {
+        auto* result = qobject_cast<ResultWindowDocument*>(document);
+        if (result != nullptr && result != this && result->context_.catalogue == context_.catalogue)
+            others.push_back(result);
+    }
+    return others;
 }
 
 bool ResultWindowDocument::OnOpenDocument(const std::string& path, std::string& error) {

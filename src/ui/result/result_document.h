@@ -7,11 +7,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "actions/file_actions.h"
 #include "app/user_interface.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/folder_tree.h"
-#include "actions/file_actions.h"
 #include "query/query_profile.h"
 #include "result/result_data.h"
 #include "ui/document.h"
@@ -71,6 +72,8 @@ struct ResultContext {
     std::string event_log_path;
     // Compression and owners of files on NetWare volumes; empty routes fail those files.
     NetWareRoutes netware;
+    // The program's open documents: the other results a file action tells.
+    std::function<std::vector<WindowDocument*>()> open_documents;
 };
 
 class ResultWindowDocument : public WindowDocument, public QueryResultLink {
@@ -133,6 +136,16 @@ class ResultWindowDocument : public WindowDocument, public QueryResultLink {
     bool Rerun();
     // Tells the views a folder's name changed (hint 2).
     void FolderRenamed(std::int32_t folder_id);
+    // A file action changed the catalogue and the folder tree: folders may
+    // have been numbered anew, so the current folder is found again by its
+    // path (a renamed folder keeps its identifier; a folder gone gives way
+    // to the nearest folder above it that is still there); then the tree
+    // is rebuilt and the result runs again. A result told about another
+    // window's action stays where it is among the windows.
+    void FollowCatalogueChange(bool folder_renamed, bool come_forward);
+    bool ComesForward() const { return come_forward_; }
+    // The other open results on the same catalogue.
+    std::vector<ResultWindowDocument*> OtherResults() const;
     std::int32_t RenamedFolderId() const { return renamed_folder_id_; }
 
     bool OnOpenDocument(const std::string& path, std::string& error) override;
@@ -153,6 +166,7 @@ class ResultWindowDocument : public WindowDocument, public QueryResultLink {
     QueryProfile* linked_ = nullptr;
     std::unique_ptr<QueryProfile> own_profile_;
     std::int32_t renamed_folder_id_ = 0;
+    bool come_forward_ = true;
 };
 
 }  // namespace korvane

@@ -59,7 +59,7 @@ CResultFrame::CResultFrame(ResultWindowDocument& document, QWidget* parent)
     });
     CreateMenus();
     AddGraphOptionsCommand(*this);
-    ResultActionsBinding::Attach(*this);
+    actions_ = ResultActionsBinding::Attach(*this);
     drive_->Rebuild();
 }
 
@@ -94,6 +94,23 @@ void CResultFrame::CreateMenus() {
             }
         }
     });
+}
+
+QAction* CResultFrame::EditCommand(int id) const {
+    if (actions_ == nullptr)
+        return nullptr;
+    switch (id) {
+        case kResultCut:
+            return actions_->Actions().Action(ResultCommand::kCut);
+        case kResultCopy:
+            return actions_->Actions().Action(ResultCommand::kCopy);
+        case kResultPaste:
+            return actions_->Actions().Action(ResultCommand::kPaste);
+        case kResultDelete:
+            return actions_->Actions().Action(ResultCommand::kDelete);
+        default:
+            return nullptr;
+    }
 }
 
 void CResultFrame::OnExport() {

@@ -14,6 +14,8 @@
 
 namespace korvane {
 
+class ResultActionsBinding;
+
 inline constexpr const char* kNothingSelected = "Nothing selected.";
 
 class CResultFrame : public DocumentFrame {
@@ -25,6 +27,8 @@ class CResultFrame : public DocumentFrame {
     ResultWindowDocument& Document() { return document_; }
     CDriveView* DriveView() const { return drive_; }
     CResultView* ResultView() const { return report_; }
+    // The file actions' Cut, Copy, Paste and Delete; none without file actions.
+    QAction* EditCommand(int id) const override;
 
     // "&Export...": the save dialog, then ExportTo.
     void OnExport();
@@ -38,6 +42,7 @@ class CResultFrame : public DocumentFrame {
     ResultWindowDocument& document_;
     CDriveView* drive_ = nullptr;
     CResultView* report_ = nullptr;
+    ResultActionsBinding* actions_ = nullptr;
 };
 
 }  // namespace korvane

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "actions/action_fixture.h"
 #include "catalogue/schema.h"
 #include "program/program_state.h"
 #include "program/start_program.h"
@@ -136,6 +137,26 @@ class ResultWindowTest : public ::testing::Test {
         }
         return -1;
     }
+    // The catalogue equals a fresh scan of the same tree, row by row.
+    void ExpectCatalogueMatchesFreshScan() {
+        const std::string fresh_path = dir_ / ("Fresh" + std::to_string(++fresh_scans_) + ".db");
+        std::string error;
+        ASSERT_TRUE(CreateEmptyCatalogue(fresh_path, error)) << error;
+        SilentUserInterface silent;
+        Catalogue fresh(silent);
+        FolderTree fresh_tree;
+        IdCounters fresh_counters;
+        ASSERT_TRUE(fresh.OpenCatalogue(fresh_path));
+        ScanContext scan{fresh, fresh_tree, fresh_counters, silent, ""};
+        ASSERT_TRUE(BuildCatalogue(scan, "\"" + tree_ + "\"", nullptr));
+        testing::CatalogueByPath expected = testing::ReadCatalogueByPath(fresh.handle());
+        testing::CatalogueByPath actual = testing::ReadCatalogueByPath(state_.catalogue.handle());
+        expected.folders[""].modify = actual.folders[""].modify;  // the root carries its scan's time
+        EXPECT_EQ(actual.folders, expected.folders);
+        EXPECT_EQ(actual.files, expected.files);
+        EXPECT_TRUE(actual.numbering_faults.empty());
+    }
+
     std::string Cell(int position, const std::string& title) {
         return Rows().CellText(position, ColumnTitled(title), state_.tree);
     }
@@ -147,6 +168,7 @@ class ResultWindowTest : public ::testing::Test {
     ProgramState state_{ui_};
     std::unique_ptr<ResultWindowDocument> document_;
     std::unique_ptr<CResultFrame> frame_;
+    int fresh_scans_ = 0;
 };
 
 }  // namespace korvane::testing

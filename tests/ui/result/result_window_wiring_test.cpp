@@ -98,29 +98,8 @@ class ResultWindowWiring : public ResultWindowTest {
             QApplication::processEvents();
     }
 
-    // The catalogue equals a fresh scan of the same tree, row by row.
-    void ExpectCatalogueMatchesFreshScan() {
-        const std::string fresh_path = dir_ / ("Fresh" + std::to_string(++fresh_scans_) + ".db");
-        std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(fresh_path, error)) << error;
-        SilentUserInterface silent;
-        Catalogue fresh(silent);
-        FolderTree fresh_tree;
-        IdCounters fresh_counters;
-        ASSERT_TRUE(fresh.OpenCatalogue(fresh_path));
-        ScanContext scan{fresh, fresh_tree, fresh_counters, silent, ""};
-        ASSERT_TRUE(BuildCatalogue(scan, "\"" + tree_ + "\"", nullptr));
-        testing::CatalogueByPath expected = testing::ReadCatalogueByPath(fresh.handle());
-        testing::CatalogueByPath actual = testing::ReadCatalogueByPath(state_.catalogue.handle());
-        expected.folders[""].modify = actual.folders[""].modify;  // the root carries its scan's time
-        EXPECT_EQ(actual.folders, expected.folders);
-        EXPECT_EQ(actual.files, expected.files);
-        EXPECT_TRUE(actual.numbering_faults.empty());
-    }
-
     testing::ScopedEnvironment trash_home_{"XDG_DATA_HOME", (dir_ / "data")};
     ResultActionsBinding* binding_ = nullptr;
-    int fresh_scans_ = 0;
 };
 
 TEST_F(ResultWindowWiring, EachGraphModeShowsTheCoreNumbersAndReportModeTheRows) {
