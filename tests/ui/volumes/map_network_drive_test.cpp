@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QStyle>
 #include <QStyleOptionButton>
@@ -15,6 +16,7 @@
 #include "qt_environment.h"
 #include "support/gio_session.h"
 #include "support/smb_share.h"
+#include "test_paths.h"
 #include "ui/volumes/map_drive_dialog.h"
 #include "volume_dialog_fixture.h"
 
@@ -28,6 +30,14 @@ using testing::WaitUntil;
 using testing::WriteFileBytes;
 
 using MapNetworkDriveTest = testing::VolumeDialogTest;
+
+// Pictures for a person to look at, beside the other dialogs' pictures.
+void SavePicture(QWidget& widget, const char* name) {
+    const QString folder = QStringLiteral(KORVANE_BINARY_DIR "/screenshots");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QApplication::processEvents();
+    EXPECT_TRUE(widget.grab().save(folder + "/" + name, "PNG")) << name;
+}
 
 MapDriveDialog* OpenMapDialog() {
     for (QWidget* widget : QApplication::topLevelWidgets())
@@ -65,6 +75,7 @@ TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedReadAndDisconnect
             map->GuestBox()->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, map->GuestBox());
         QTest::mouseClick(map->GuestBox(), Qt::LeftButton, {}, box.center());
         EXPECT_TRUE(map->AsGuest());
+        SavePicture(*map, "map_network_drive.png");
         asked = true;
         QTest::mouseClick(Button(*map, QDialogButtonBox::Ok), Qt::LeftButton);
     });
@@ -89,6 +100,8 @@ TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedReadAndDisconnect
     EXPECT_EQ(list->topLevelItem(row)->text(kTypeColumn), "Remote 'fuse.gvfsd-fuse' Disk");
     EXPECT_NE(list->topLevelItem(row)->text(kSizeColumn), "(Empty)");
     EXPECT_EQ(ReadFileBytes(mounted + "/notes.txt"), "kept on the server\n");
+    list->setCurrentItem(list->topLevelItem(row));
+    SavePicture(dialog, "select_volume_mapped_share.png");
 
     Select(list, {row});
     dialog.DisconnectAction()->trigger();
