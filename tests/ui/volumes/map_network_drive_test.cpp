@@ -1,6 +1,7 @@
 // Map Network Drive end to end: a person maps a guest SMB share by its
 // address, GIO mounts it, the drives view lists it as a remote drive whose
-// files can be read, and Disconnect ends the mount.
+// files can be read and built into the catalogue, and Disconnect ends the
+// mount.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -46,17 +47,19 @@ MapDriveDialog* OpenMapDialog() {
     return nullptr;
 }
 
-TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedReadAndDisconnected) {
+TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedBuiltAndDisconnected) {
     for (const std::string& missing : {GioSession::Missing(), SmbShare::Missing()})
         if (!missing.empty())
             GTEST_SKIP() << missing;
     SmbShare smb(Folder("smb"));
     ASSERT_TRUE(smb.Start()) << ReadFileBytes(root + "/smb/smbd.out");
     ASSERT_TRUE(WriteFileBytes(smb.SharedFolder() + "/notes.txt", "kept on the server\n"));
+    std::filesystem::create_directories(smb.SharedFolder() + "/letters");
+    ASSERT_TRUE(WriteFileBytes(smb.SharedFolder() + "/letters/first.txt", "dear reader\n"));
     GioSession session(Folder("session"));
     ASSERT_TRUE(session.Start()) << ReadFileBytes(root + "/session/bus.log");
 
-    SelectVolumeDialog dialog(services, SelectVolumeMode::Pick);
+    SelectVolumeDialog dialog(services, SelectVolumeMode::Build);
     dialog.show();
     const QString address = QString::fromStdString(smb.Address());
     bool asked = false;
@@ -91,7 +94,7 @@ TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedReadAndDisconnect
     const std::string mounted = session.FuseRoot() + "/smb-share:port=" + std::to_string(smb.port()) +
                                 ",server=127.0.0.1,share=share";
     QTreeWidget* list = dialog.List();
-    const int row = RowOf(list, QString::fromStdString(mounted));
+    int row = RowOf(list, QString::fromStdString(mounted));
     ASSERT_GE(row, 0) << ReadFileBytes(services.event_log_path);
     const VolumeItem& item = dialog.Items()[static_cast<std::size_t>(row)];
     EXPECT_TRUE(item.IsNetwork());
@@ -103,8 +106,29 @@ TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedReadAndDisconnect
     list->setCurrentItem(list->topLevelItem(row));
     SavePicture(dialog, "select_volume_mapped_share.png");
 
+    // The mapped share builds into the catalogue as a remote volume of its server.
     Select(list, {row});
-    dialog.DisconnectAction()->trigger();
+    QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
+    ASSERT_TRUE(dialog.Built());
+    ASSERT_TRUE(catalogue.OpenCatalogueTables());
+    TableCursor& volumes = catalogue.volume_table();
+    ASSERT_TRUE(volumes.MoveFirst());
+    std::string media, owner;
+    std::int32_t files = 0;
+    volumes.GetText("Type", media);
+    volumes.GetText("Owner", owner);
+    volumes.GetInt("Files", files);
+    catalogue.CloseCatalogueTables();
+    EXPECT_EQ(media, "Remote Media");
+    EXPECT_EQ(owner, "127.0.0.1");
+    EXPECT_EQ(files, 2);
+
+    SelectVolumeDialog again(services, SelectVolumeMode::Pick);
+    list = again.List();
+    row = RowOf(list, QString::fromStdString(mounted));
+    ASSERT_GE(row, 0);
+    Select(list, {row});
+    again.DisconnectAction()->trigger();
     // The kernel may keep the folder's name for a moment after GIO let go.
     EXPECT_TRUE(WaitUntil([&] { return !std::filesystem::exists(mounted); }));
     EXPECT_EQ(ReadFileBytes(services.event_log_path), "");
