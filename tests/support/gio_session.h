@@ -26,10 +26,10 @@ class GioSession {
     GioSession(const GioSession&) = delete;
     GioSession& operator=(const GioSession&) = delete;
 
-    // Why the session cannot run on this machine; empty when it can.
-    static std::string Missing() {
-        if (!std::filesystem::exists("/dev/fuse"))
-            return "the kernel offers no FUSE (/dev/fuse)";
+    // The kernel lacks FUSE: then no share can show in the mount table.
+    static bool KernelLacksFuse() { return !std::filesystem::exists("/dev/fuse"); }
+    // The program of the installed list that is missing; empty when none is.
+    static std::string MissingProgram() {
         for (const char* program : {"/usr/bin/dbus-daemon", "/usr/bin/gio", "/usr/libexec/gvfsd",
                                     "/usr/libexec/gvfsd-fuse", "/usr/libexec/gvfsd-smb"})
             if (!std::filesystem::exists(program))

@@ -19,10 +19,9 @@ class SmbShare {
     // work: a folder of the test's own.
     explicit SmbShare(const std::string& work) : work_(work) {}
 
-    // Why the share cannot be made on this machine; empty when it can.
-    static std::string Missing() {
-        if (geteuid() != 0)
-            return "smbd serves guests as root only here";
+    // The program of the installed list that is missing; empty when none is.
+    // (smbd serves guests as root only: the tests that use it need root.)
+    static std::string MissingProgram() {
         if (!std::filesystem::exists("/usr/sbin/smbd"))
             return "/usr/sbin/smbd is missing (Debian samba)";
         return {};
