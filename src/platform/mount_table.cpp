@@ -63,7 +63,7 @@ int HexDigit(char c) {
     return -1;
 }
 
-// Mount spec values come %-escaped.
+// Values in a GIO mount name come %-escaped.
 std::string DecodePercent(std::string_view text) {
     std::string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -78,17 +78,17 @@ std::string DecodePercent(std::string_view text) {
     return out;
 }
 
-// The value of a key of a mount spec ("type:key=value,key=value").
-std::string SpecValue(std::string_view spec, std::string_view key) {
-    const std::size_t colon = spec.find(':');
+// The value of a key of a GIO mount name ("type:key=value,key=value").
+std::string NamedValue(std::string_view name, std::string_view key) {
+    const std::size_t colon = name.find(':');
     if (colon == std::string_view::npos)
         return {};
     std::size_t at = colon + 1;
-    while (at < spec.size()) {
-        std::size_t end = spec.find(',', at);
+    while (at < name.size()) {
+        std::size_t end = name.find(',', at);
         if (end == std::string_view::npos)
-            end = spec.size();
-        const std::string_view pair = spec.substr(at, end - at);
+            end = name.size();
+        const std::string_view pair = name.substr(at, end - at);
         if (pair.size() > key.size() && pair.compare(0, key.size(), key) == 0 && pair[key.size()] == '=') {
             return DecodePercent(pair.substr(key.size() + 1));
         }
@@ -176,15 +176,15 @@ std::optional<std::string> SourceOfGioMount(std::string_view folder_name) {
     if (folder_name.find(':') == std::string_view::npos || folder_name.find('/') != std::string_view::npos) {
         return std::nullopt;
     }
-    std::string server = SpecValue(folder_name, "server");
+    std::string server = NamedValue(folder_name, "server");
     if (server.empty())
-        server = SpecValue(folder_name, "host");
+        server = NamedValue(folder_name, "host");
     if (server.empty() || server.find_first_of("/\\") != std::string::npos)
         return std::nullopt;
-    if (const std::string share = SpecValue(folder_name, "share"); !share.empty()) {
+    if (const std::string share = NamedValue(folder_name, "share"); !share.empty()) {
         return "//" + server + "/" + share;
     }
-    std::string prefix = SpecValue(folder_name, "prefix");
+    std::string prefix = NamedValue(folder_name, "prefix");
     if (prefix.empty() || prefix[0] != '/')
         prefix.insert(0, "/");
     return server + ":" + prefix;

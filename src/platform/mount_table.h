@@ -32,13 +32,13 @@ std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts);
 const MountEntry* FindMount(const std::vector<MountEntry>& mounts, std::string_view mount_point);
 
 // Shares mounted through GIO have no mount of their own: each is a folder of
-// the one gvfsd-fuse mount, named by its mount spec
+// the one gvfsd-fuse mount, named by its mount name
 // ("smb-share:port=445,server=nas,share=music"). The table lists each as an
 // entry of that type whose root is the folder.
 inline constexpr std::string_view kGioFuseType = "fuse.gvfsd-fuse";
 bool IsGioMount(const MountEntry& mount);
 // The remote name a GIO mount folder stands for: "//server/share" for a
-// share, "host:/prefix" for others; none when the spec names no server.
+// share, "host:/prefix" for others; none when the name gives no server.
 std::optional<std::string> SourceOfGioMount(std::string_view folder_name);
 // The mounts with, after each gvfsd-fuse mount, an entry for every folder of
 // it that names a remote mount (folder names as listed in it).

@@ -132,7 +132,7 @@ TEST(GioMountTest, FolderNamesGiveTheRemoteName) {
         {"smb-server:server=nas", "nas:/"},
         {"trash:", std::nullopt},
         {"archive:file=file%3A%2F%2F%2Ftmp%2Fa.zip", std::nullopt},
-        {"no spec here", std::nullopt},
+        {"no mount name", std::nullopt},
     };
     for (const Case& c : cases)
         EXPECT_EQ(SourceOfGioMount(c.folder), c.source) << c.folder;

@@ -95,7 +95,7 @@ TEST_F(MapNetworkDriveTest, AGuestShareMappedThroughGioIsListedBuiltAndDisconnec
             ADD_FAILURE() << box.text;
     }
 
-    // GIO names the mount's folder by its mount spec, keys in order.
+    // GIO names the mount's folder by its mount name, keys in order.
     const std::string mounted = session.FuseRoot() + "/smb-share:port=" + std::to_string(smb.port()) +
                                 ",server=127.0.0.1,share=share";
     QTreeWidget* list = dialog.List();
