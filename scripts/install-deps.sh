@@ -9,7 +9,7 @@ packages=(
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
   fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
   ccache strace locales btrfs-progs sshfs openssh-server libglib2.0-bin
-  desktop-file-utils dbus-daemon xdg-utils
+  desktop-file-utils dbus-daemon xdg-utils gvfs gvfs-backends gvfs-fuse samba
 )
 if [ "${1:-}" = "--list" ]; then
   printf '%s\n' "${packages[@]}"

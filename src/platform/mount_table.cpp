@@ -53,6 +53,50 @@ bool ParseDevice(std::string_view field, std::uint64_t& device) {
     return true;
 }
 
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Values in a GIO mount name come %-escaped.
+std::string DecodePercent(std::string_view text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
+            HexDigit(text[i + 2]) >= 0) {
+            out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
+            i += 2;
+            continue;
+        }
+        out.push_back(text[i]);
+    }
+    return out;
+}
+
+// The value of a key of a GIO mount name ("type:key=value,key=value").
+std::string NamedValue(std::string_view name, std::string_view key) {
+    const std::size_t colon = name.find(':');
+    if (colon == std::string_view::npos)
+        return {};
+    std::size_t at = colon + 1;
+    while (at < name.size()) {
+        std::size_t end = name.find(',', at);
+        if (end == std::string_view::npos)
+            end = name.size();
+        const std::string_view pair = name.substr(at, end - at);
+        if (pair.size() > key.size() && pair.compare(0, key.size(), key) == 0 && pair[key.size()] == '=') {
+            return DecodePercent(pair.substr(key.size() + 1));
+        }
+        at = end + 1;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::vector<MountEntry> ParseMountInfo(std::string_view text) {
@@ -122,6 +166,50 @@ const MountEntry* FindMount(const std::vector<MountEntry>& mounts, std::string_v
         if (it->mount_point == mount_point) return &*it;
     }
     return nullptr;
+}
+
+bool IsGioMount(const MountEntry& mount) {
+    return mount.fs_type == kGioFuseType && mount.root != "/" && SourceOfGioMount(mount.root.substr(1));
+}
+
+std::optional<std::string> SourceOfGioMount(std::string_view folder_name) {
+    if (folder_name.find(':') == std::string_view::npos || folder_name.find('/') != std::string_view::npos) {
+        return std::nullopt;
+    }
+    std::string server = NamedValue(folder_name, "server");
+    if (server.empty())
+        server = NamedValue(folder_name, "host");
+    if (server.empty() || server.find_first_of("/\\") != std::string::npos)
+        return std::nullopt;
+    if (const std::string share = NamedValue(folder_name, "share"); !share.empty()) {
+        return "//" + server + "/" + share;
+    }
+    std::string prefix = NamedValue(folder_name, "prefix");
+    if (prefix.empty() || prefix[0] != '/')
+        prefix.insert(0, "/");
+    return server + ":" + prefix;
+}
+
+std::vector<MountEntry> WithGioMounts(const std::vector<MountEntry>& mounts,
+                                      std::vector<std::string> (*list_folder)(const std::string&)) {
+    std::vector<MountEntry> out;
+    out.reserve(mounts.size());
+    for (const MountEntry& mount : mounts) {
+        out.push_back(mount);
+        if (mount.fs_type != kGioFuseType || mount.root != "/")
+            continue;
+        for (const std::string& name : list_folder(mount.mount_point)) {
+            const std::optional<std::string> source = SourceOfGioMount(name);
+            if (!source)
+                continue;
+            MountEntry share = mount;
+            share.mount_point = (mount.mount_point == "/" ? "" : mount.mount_point) + "/" + name;
+            share.root = "/" + name;
+            share.source = *source;
+            out.push_back(std::move(share));
+        }
+    }
+    return out;
 }
 
 }  // namespace korvane

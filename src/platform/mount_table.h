@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +30,19 @@ std::string MountPointOf(std::string_view path, const std::vector<std::string>& 
 std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts);
 // The entry of the last mount at exactly that mount point (later mounts hide earlier ones).
 const MountEntry* FindMount(const std::vector<MountEntry>& mounts, std::string_view mount_point);
+
+// Shares mounted through GIO have no mount of their own: each is a folder of
+// the one gvfsd-fuse mount, named by its mount name
+// ("smb-share:port=445,server=nas,share=music"). The table lists each as an
+// entry of that type whose root is the folder.
+inline constexpr std::string_view kGioFuseType = "fuse.gvfsd-fuse";
+bool IsGioMount(const MountEntry& mount);
+// The remote name a GIO mount folder stands for: "//server/share" for a
+// share, "host:/prefix" for others; none when the name gives no server.
+std::optional<std::string> SourceOfGioMount(std::string_view folder_name);
+// The mounts with, after each gvfsd-fuse mount, an entry for every folder of
+// it that names a remote mount (folder names as listed in it).
+std::vector<MountEntry> WithGioMounts(const std::vector<MountEntry>& mounts,
+                                      std::vector<std::string> (*list_folder)(const std::string&));
 
 }  // namespace korvane

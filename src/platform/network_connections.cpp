@@ -157,7 +157,10 @@ ProgramOutcome ConnectNetworkDrive(const NetworkPrograms& programs, std::string_
     return RunProgram(programs.mount, {"--fstab", programs.fstab_path, std::string(mount_point)});
 }
 
-ProgramOutcome DisconnectNetworkDrive(const NetworkPrograms& programs, std::string_view mount_point) {
+ProgramOutcome DisconnectNetworkDrive(const NetworkPrograms& programs, std::string_view mount_point,
+                                      std::string_view fs_type) {
+    if (fs_type == kGioFuseType)
+        return RunProgram(programs.gio, {"mount", "-u", std::string(mount_point)});
     return RunProgram(programs.umount, {std::string(mount_point)});
 }
 
@@ -176,9 +179,11 @@ MapLocationKind KindOfMapLocation(std::string_view location) {
 }
 
 ProgramOutcome MapNetworkDrive(const NetworkPrograms& programs, std::string_view location,
-                               std::string_view mount_point) {
+                               std::string_view mount_point, bool as_guest) {
     switch (KindOfMapLocation(location)) {
         case MapLocationKind::Address:
+            if (as_guest)
+                return RunProgram(programs.gio, {"mount", "--anonymous", std::string(location)});
             return RunProgram(programs.gio, {"mount", std::string(location)});
         case MapLocationKind::Share: {
             if (mount_point.empty() || mount_point[0] != '/')

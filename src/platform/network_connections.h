@@ -56,17 +56,21 @@ ProgramOutcome RunProgram(const std::string& program, const std::vector<std::str
 
 // "mount --fstab FILE <mount point>" for a remembered entry.
 ProgramOutcome ConnectNetworkDrive(const NetworkPrograms& programs, std::string_view mount_point);
-// "umount <mount point>".
-ProgramOutcome DisconnectNetworkDrive(const NetworkPrograms& programs, std::string_view mount_point);
+// "umount <mount point>"; for a mount of GIO's (its type kGioFuseType)
+// "gio mount -u <mount point>", since only GIO can end it.
+ProgramOutcome DisconnectNetworkDrive(const NetworkPrograms& programs, std::string_view mount_point,
+                                      std::string_view fs_type = {});
 
 enum class MapLocationKind { Address, Share, Invalid };
 // "smb://", "sftp://", "nfs://" (and other "scheme://") addresses are mounted
 // through gio; "//server/share", "\\server\share" and "server:/export" through
 // mount on a chosen mount point.
 MapLocationKind KindOfMapLocation(std::string_view location);
-// Maps a location: "gio mount ADDRESS", or "mount [-t cifs] SOURCE MOUNT_POINT"
-// (the mount point is made when missing).
+// Maps a location: "gio mount [--anonymous] ADDRESS", or
+// "mount [-t cifs] SOURCE MOUNT_POINT" (the mount point is made when missing).
+// gio cannot ask a person at a window for a name and password, so an
+// address is mounted either with what it carries or as a guest.
 ProgramOutcome MapNetworkDrive(const NetworkPrograms& programs, std::string_view location,
-                               std::string_view mount_point);
+                               std::string_view mount_point, bool as_guest = false);
 
 }  // namespace korvane

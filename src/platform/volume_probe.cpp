@@ -93,6 +93,16 @@ void ReadSuperblockIdentity(const std::string& node, VolumeIdentity& identity) {
     }
 }
 
+// The names in a folder; none when it cannot be read (a gvfsd-fuse mount of
+// another user refuses even root).
+std::vector<std::string> FolderNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.push_back(it->path().filename().string());
+    return names;
+}
+
 }  // namespace
 
 std::string DecodeUdevName(const std::string& name) {
@@ -118,7 +128,7 @@ std::vector<MountEntry> LinuxVolumeProbe::Mounts() {
         return {};
     std::ostringstream text;
     text << in.rdbuf();
-    return ParseMountInfo(text.str());
+    return WithGioMounts(ParseMountInfo(text.str()), FolderNames);
 }
 
 int LinuxVolumeProbe::ResolvePath(const std::string& path, std::string& resolved) {

@@ -189,7 +189,7 @@ std::vector<MountEntry> ListVolumeMounts(VolumeProbe& probe) {
     std::vector<MountEntry> volumes;
     for (std::size_t i = 0; i < mounts.size(); ++i) {
         const MountEntry& mount = mounts[i];
-        if (IsPseudoFileSystem(mount.fs_type))
+        if (IsPseudoFileSystem(mount.fs_type) && !IsGioMount(mount))
             continue;
         if (IsBelow(mount.mount_point, "/proc") || IsBelow(mount.mount_point, "/sys"))
             continue;

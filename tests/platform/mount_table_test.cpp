@@ -114,3 +114,55 @@ TEST(MountTableTest, ThisProcessHasRootMount) {
 
 }  // namespace
 }  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(GioMountTest, FolderNamesGiveTheRemoteName) {
+    struct Case {
+        const char* folder;
+        std::optional<std::string> source;
+    };
+    const Case cases[] = {
+        {"smb-share:port=445,server=nas,share=music", "//nas/music"},
+        {"smb-share:server=nas,share=team%20files,user=joe", "//nas/team files"},
+        {"sftp:host=build-host,port=2222,user=alice", "build-host:/"},
+        {"nfs:host=srv.example.org,prefix=%2Fexport%2Fhome", "srv.example.org:/export/home"},
+        {"ftp:host=files.example.org", "files.example.org:/"},
+        {"smb-server:server=nas", "nas:/"},
+        {"trash:", std::nullopt},
+        {"archive:file=file%3A%2F%2F%2Ftmp%2Fa.zip", std::nullopt},
+        {"no mount name", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SourceOfGioMount(c.folder), c.source) << c.folder;
+}
+
+std::vector<std::string> GvfsFolders(const std::string& folder) {
+    if (folder != "/run/user/1000/gvfs")
+        return {"smb-share:server=wrong,share=place"};
+    return {"smb-share:port=445,server=nas,share=music", "trash:"};
+}
+
+TEST(GioMountTest, EachRemoteFolderOfTheGvfsMountBecomesAMount) {
+    const auto mounts = WithGioMounts(
+        ParseMountInfo(
+            "27 1 8:2 / / rw - ext4 /dev/sda2 rw\n"
+            "90 27 0:40 / /run/user/1000/gvfs rw,nosuid - fuse.gvfsd-fuse gvfsd-fuse rw,user_id=1000\n"
+            "91 27 0:41 / /mnt/other rw - tmpfs tmpfs rw\n"),
+        GvfsFolders);
+    ASSERT_EQ(mounts.size(), 4u);
+    const MountEntry& share = mounts[2];
+    EXPECT_EQ(share.mount_point, "/run/user/1000/gvfs/smb-share:port=445,server=nas,share=music");
+    EXPECT_EQ(share.root, "/smb-share:port=445,server=nas,share=music");
+    EXPECT_EQ(share.source, "//nas/music");
+    EXPECT_EQ(share.fs_type, "fuse.gvfsd-fuse");
+    EXPECT_EQ(share.device, makedev(0, 40));
+    EXPECT_TRUE(IsGioMount(share));
+    EXPECT_FALSE(IsGioMount(mounts[1]));  // the gvfsd-fuse mount itself holds no files
+    EXPECT_EQ(mounts[3].mount_point, "/mnt/other");
+    EXPECT_EQ(MountPointOf(share.mount_point + "/albums", MountPointsOf(mounts)), share.mount_point);
+}
+
+}  // namespace
+}  // namespace korvane

@@ -1,5 +1,6 @@
 #include "ui/volumes/map_drive_dialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -23,6 +24,8 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     mount_label->setBuddy(mount_point_);
     form->addRow(location_label, location_);
     form->addRow(mount_label, mount_point_);
+    guest_ = new QCheckBox(QStringLiteral("Connect as &guest"), this);
+    form->addRow(guest_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &MapDriveDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &MapDriveDialog::reject);
@@ -40,9 +43,16 @@ std::string MapDriveDialog::MountPoint() const {
     return mount_point_->text().trimmed().toStdString();
 }
 
-// Addresses are mounted where gio puts them; only share names need a folder.
+bool MapDriveDialog::AsGuest() const {
+    return guest_->isEnabled() && guest_->isChecked();
+}
+
+// Addresses are mounted where gio puts them; only share names need a
+// folder, and only gio can mount as a guest.
 void MapDriveDialog::UpdateMountPoint() {
-    mount_point_->setEnabled(KindOfMapLocation(Location()) != MapLocationKind::Address);
+    const bool address = KindOfMapLocation(Location()) == MapLocationKind::Address;
+    mount_point_->setEnabled(!address);
+    guest_->setEnabled(address);
 }
 
 void MapDriveDialog::accept() {

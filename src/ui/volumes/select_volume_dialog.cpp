@@ -306,7 +306,9 @@ void SelectVolumeDialog::DisconnectDrives() {
         const LocationParts parts = RootOfLocation(item.location, MountPointsOf(snapshot.mounts));
         const NetworkConnection* mounted = FindConnected(snapshot.connections, parts.root);
         const std::string root = mounted != nullptr ? mounted->mount_point : parts.root;
-        LogFailure("Disconnect " + root, DisconnectNetworkDrive(services_.programs, root));
+        const MountEntry* mount = FindMount(snapshot.mounts, root);
+        LogFailure("Disconnect " + root,
+                   DisconnectNetworkDrive(services_.programs, root, mount != nullptr ? mount->fs_type : ""));
         SetRow(row, Redescribe(item));
     }
 }
@@ -317,8 +319,8 @@ void SelectVolumeDialog::MapNetworkDrive() {
     MapDriveDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    const ProgramOutcome outcome =
-        korvane::MapNetworkDrive(services_.programs, dialog.Location(), dialog.MountPoint());
+    const ProgramOutcome outcome = korvane::MapNetworkDrive(services_.programs, dialog.Location(),
+                                                            dialog.MountPoint(), dialog.AsGuest());
     if (!outcome.ok) {
         LogFailure("Map " + dialog.Location(), outcome);
         services_.ui->ShowMessage(outcome.error_text, MessageIcon::Exclamation, MessageButtons::Ok);
