@@ -1,10 +1,8 @@
 #include "program/catalogue_upkeep.h"
 
-#include <sqlite3.h>
-
-#include "program/start_program.h"
 #include "catalogue/row_writers.h"
 #include "platform/computer_name.h"
+#include "program/start_program.h"
 
 namespace korvane {
 
@@ -13,22 +11,30 @@ bool CompactOpenCatalogue(ProgramState& state) {
     std::string error;
     const bool compacted = CompactCatalogue(state.database_path, &error);
     const bool reopened = state.catalogue.OpenCatalogue(state.database_path);
-    if (reopened) LoadCatalogueState(state);
+    if (reopened)
+        LoadCatalogueState(state);
     return compacted && reopened;
 }
 
 bool RepairOpenCatalogue(ProgramState& state, std::string& report) {
-    char* message = nullptr;
-    if (sqlite3_exec(state.catalogue.handle(), "REINDEX;", nullptr, nullptr, &message) != SQLITE_OK) {
-        report = message != nullptr ? message : "The indexes could not be rebuilt.";
-        sqlite3_free(message);
+    // The server rebuilds the indexes of the catalogue's own tables.
+    const char* reindex =
+        state.catalogue.OnServer()
+            ? "REINDEX TABLE \"Computer\"; REINDEX TABLE \"Volume\"; REINDEX TABLE \"Folder\"; "
+              "REINDEX TABLE \"File\"; REINDEX TABLE \"User Volumes\"; "
+              "REINDEX TABLE \"Stored Queries\";"
+            : "REINDEX;";
+    std::string message;
+    if (!ExecuteSql(state.catalogue.connection(), reindex, &message)) {
+        report = !message.empty() ? message : "The indexes could not be rebuilt.";
         return false;
     }
     return state.catalogue.IntegrityCheck(report);
 }
 
 bool EmptyOpenCatalogue(ProgramState& state) {
-    if (!state.catalogue.OpenCatalogueTables()) return false;
+    if (!state.catalogue.OpenCatalogueTables())
+        return false;
     bool emptied = state.catalogue.EmptyCatalogueTables();
     ComputerRecord computer;
     computer.id = 1;

@@ -1,5 +1,9 @@
 // A fresh catalogue file in a temporary folder, opened, with helpers that add
 // rows through the table cursors the way the row writers do.
+//
+// A fixture that also derives from EngineParam runs on both engines: the
+// SQLite file, and a fresh database of the test PostgreSQL server
+// (INSTANTIATE_ON_BOTH_ENGINES).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,19 +14,54 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
+#include "support/postgres_server.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
 namespace korvane::testing {
 
+enum class CatalogueEngine { Sqlite, Postgres };
+
+inline std::string EngineName(const ::testing::TestParamInfo<CatalogueEngine>& info) {
+    return info.param == CatalogueEngine::Sqlite ? "SQLite" : "PostgreSQL";
+}
+
+// Runs every TEST_P of a fixture on both engines.
+#define INSTANTIATE_ON_BOTH_ENGINES(fixture)                                                   \
+    INSTANTIATE_TEST_SUITE_P(Engines, fixture,                                                 \
+                             ::testing::Values(::korvane::testing::CatalogueEngine::Sqlite,    \
+                                               ::korvane::testing::CatalogueEngine::Postgres), \
+                             ::korvane::testing::EngineName)
+
+// A new, empty catalogue on the engine: a file in dir, or a fresh database
+// of the test server. Its Database setting, or "" (with error).
+inline std::string FreshCatalogue(CatalogueEngine engine, const std::string& dir, std::string& error) {
+    if (engine == CatalogueEngine::Postgres) {
+        return FreshPostgresDatabase(error);
+    }
+    const std::string path = dir + "/Korvane.db";
+    return CreateEmptyCatalogue(path, error) ? path : std::string();
+}
+
 class CatalogueTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = dir_ / "Korvane.db";
         std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(path_, error)) << error;
+        path_ = FreshCatalogue(engine(), dir_.path().string(), error);
+        ASSERT_FALSE(path_.empty()) << error;
         ASSERT_TRUE(catalogue_.OpenCatalogue(path_)) << catalogue_.last_error();
     }
+
+    void TearDown() override {
+        if (engine() == CatalogueEngine::Postgres && !path_.empty()) {
+            catalogue_.CloseCatalogue();
+            std::string error;
+            DropPostgresDatabase(path_, error);
+        }
+    }
+
+    virtual CatalogueEngine engine() const { return CatalogueEngine::Sqlite; }
+    bool OnServer() const { return engine() == CatalogueEngine::Postgres; }
 
     void OpenTables() { ASSERT_TRUE(catalogue_.OpenCatalogueTables()) << catalogue_.last_error(); }
 
@@ -63,6 +102,14 @@ class CatalogueTest : public ::testing::Test {
     std::string path_;
     RecordingUserInterface ui_;
     Catalogue catalogue_{ui_};
+};
+
+// Mixed into a fixture derived from CatalogueTest: the engine is the test's
+// parameter.
+template <typename Fixture>
+class OnBothEngines : public Fixture, public ::testing::WithParamInterface<CatalogueEngine> {
+  protected:
+    CatalogueEngine engine() const override { return this->GetParam(); }
 };
 
 }  // namespace korvane::testing
