@@ -1,8 +1,8 @@
 #include "program/catalogue_upkeep.h"
 
+#include "program/start_program.h"
 #include "catalogue/row_writers.h"
 #include "platform/computer_name.h"
-#include "program/start_program.h"
 
 namespace korvane {
 
@@ -11,19 +11,17 @@ bool CompactOpenCatalogue(ProgramState& state) {
     std::string error;
     const bool compacted = CompactCatalogue(state.database_path, &error);
     const bool reopened = state.catalogue.OpenCatalogue(state.database_path);
-    if (reopened)
-        LoadCatalogueState(state);
+    if (reopened) LoadCatalogueState(state);
     return compacted && reopened;
 }
 
 bool RepairOpenCatalogue(ProgramState& state, std::string& report) {
-    // The server rebuilds the indexes of the catalogue's own tables.
-    const char* reindex =
-        state.catalogue.OnServer()
-            ? "REINDEX TABLE \"Computer\"; REINDEX TABLE \"Volume\"; REINDEX TABLE \"Folder\"; "
-              "REINDEX TABLE \"File\"; REINDEX TABLE \"User Volumes\"; "
-              "REINDEX TABLE \"Stored Queries\";"
-            : "REINDEX;";
+    // On a server only the catalogue's own tables are reindexed.
+    const char* reindex = state.catalogue.OnServer()
+                              ? "REINDEX TABLE \"Computer\"; REINDEX TABLE \"Volume\"; REINDEX TABLE \"Folder\"; "
+                                "REINDEX TABLE \"File\"; REINDEX TABLE \"User Volumes\"; "
+                                "REINDEX TABLE \"Stored Queries\";"
+                              : "REINDEX;";
     std::string message;
     if (!ExecuteSql(state.catalogue.connection(), reindex, &message)) {
         report = !message.empty() ? message : "The indexes could not be rebuilt.";
@@ -33,8 +31,7 @@ bool RepairOpenCatalogue(ProgramState& state, std::string& report) {
 }
 
 bool EmptyOpenCatalogue(ProgramState& state) {
-    if (!state.catalogue.OpenCatalogueTables())
-        return false;
+    if (!state.catalogue.OpenCatalogueTables()) return false;
     bool emptied = state.catalogue.EmptyCatalogueTables();
     ComputerRecord computer;
     computer.id = 1;

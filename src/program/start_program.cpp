@@ -20,17 +20,14 @@ namespace {
 // A fresh installation folder gets its settings and an empty catalogue.
 bool PrepareInstallation(ProgramState& state) {
     bool fresh = false;
-    if (!PrepareInstallFolder(state.paths, fresh))
-        return false;
+    if (!PrepareInstallFolder(state.paths, fresh)) return false;
     const std::string database = ReadProgramOptions(state.paths.settings_path).database;
     std::error_code ignored;
     // A catalogue on a server is made when it is first opened.
-    if (fresh && !database.empty() && !IsPostgresUri(database) &&
-        !std::filesystem::exists(database, ignored)) {
+    if (fresh && !database.empty() && !IsPostgresUri(database) && !std::filesystem::exists(database, ignored)) {
         std::string error;
         if (!CreateEmptyCatalogue(database, error)) {
-            WriteEvent(state.paths.event_log_path, "Korvane", "Error",
-                       "Cannot create the catalogue: " + error);
+            WriteEvent(state.paths.event_log_path, "Korvane", "Error", "Cannot create the catalogue: " + error);
         }
     }
     return true;
@@ -42,8 +39,7 @@ void SayOnStandardError(const std::string& text) {
 
 // Opens the file for appending (creating it) without writing anything.
 bool CanAppendTo(const std::string& path, std::string& error) {
-    const int fd =
-        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;
@@ -55,17 +51,15 @@ bool CanAppendTo(const std::string& path, std::string& error) {
 }  // namespace
 
 bool LoadCatalogueState(ProgramState& state) {
-    if (!state.catalogue.OpenCatalogueTables())
-        return false;
+    if (!state.catalogue.OpenCatalogueTables()) return false;
     state.catalogue.ReadIdCounters(state.counters);
     state.tree.LoadFolderTree(state.catalogue);
     state.catalogue.CloseCatalogueTables();
     return true;
 }
 
-StartResult StartProgram(ProgramState& state, const std::vector<std::string>& arguments,
-                         SingleInstanceLock& lock, const std::string& lock_path,
-                         const ScriptRunner& run_script) {
+StartResult StartProgram(ProgramState& state, const std::vector<std::string>& arguments, SingleInstanceLock& lock,
+                         const std::string& lock_path, const ScriptRunner& run_script) {
     const RunRequest request = DecideRunMode(arguments);
     const bool script_run = request.mode == RunMode::Script;
     const auto folder = InstallFolder();
@@ -73,8 +67,7 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
 
     if (!lock.Acquire(lock_path)) {
         WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Only one instance allowed.");
-        if (script_run)
-            SayOnStandardError("Only one instance allowed.");
+        if (script_run) SayOnStandardError("Only one instance allowed.");
         return {StartOutcome::End, kExitAnotherInstance, request};
     }
     if (folder) {
@@ -84,8 +77,7 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
         }
         // Relative paths in scripts and settings mean the installation folder.
         if (::chdir(state.paths.folder.c_str()) != 0) {
-            WriteEvent(state.paths.event_log_path, "Korvane", "Warning",
-                       "Cannot enter " + state.paths.folder);
+            WriteEvent(state.paths.event_log_path, "Korvane", "Warning", "Cannot enter " + state.paths.folder);
         }
     }
 
@@ -105,14 +97,12 @@ StartResult StartProgram(ProgramState& state, const std::vector<std::string>& ar
         return {StartOutcome::End, kExitCannotStart, request};
     }
 
-    if (!script_run)
-        return {StartOutcome::OpenWindows, kExitSuccess, request};
+    if (!script_run) return {StartOutcome::OpenWindows, kExitSuccess, request};
 
     // Every outcome of a script run is told only in the event log.
     std::string log_error;
     if (!CanAppendTo(state.paths.event_log_path, log_error)) {
-        SayOnStandardError("The event log " + state.paths.event_log_path +
-                           " cannot be written: " + log_error);
+        SayOnStandardError("The event log " + state.paths.event_log_path + " cannot be written: " + log_error);
         state.catalogue.CloseCatalogue();
         return {StartOutcome::End, kExitCannotStart, request};
     }
@@ -129,8 +119,7 @@ void EndProgram(ProgramState& state) {
         state.catalogue.CloseCatalogueTables();
     }
     state.tree.FreeFolderTree();
-    if (state.catalogue.IsOpen())
-        state.catalogue.CloseCatalogue();
+    if (state.catalogue.IsOpen()) state.catalogue.CloseCatalogue();
 }
 
 }  // namespace korvane
