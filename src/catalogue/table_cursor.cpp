@@ -215,7 +215,8 @@ bool TableCursor::StepScan() {
     if (db_.pg != nullptr) {
         if (rc == SQLITE_ROW) {
             ++scan_batch_rows_;
-        } else if (rc == SQLITE_DONE && scan_batch_rows_ == kServerScanBatch) {
+        } else if (rc == SQLITE_DONE && scan_batch_rows_ == kServerScanBatch &&
+                   rowid_ < std::numeric_limits<std::int32_t>::max()) {
             // The batch is used up: the next one starts after its last row.
             scan_batch_rows_ = 0;
             scan_.Reset();
@@ -249,7 +250,10 @@ bool TableCursor::MoveFirst() {
     CancelUpdate();
     scan_.Reset();
     scan_batch_rows_ = 0;
-    if (!scan_.BindInt(1, std::numeric_limits<std::int64_t>::min())) {
+    // The server's identifiers are 32-bit integers.
+    const std::int64_t first = db_.pg != nullptr ? std::numeric_limits<std::int32_t>::min()
+                                                 : std::numeric_limits<std::int64_t>::min();
+    if (!scan_.BindInt(1, first)) {
         return Fail(scan_);
     }
     return StepScan();
@@ -269,7 +273,8 @@ bool TableCursor::MoveNext() {
         return StepScan();
     }
     // Something changed since the scan stood here: start again after this row.
-    if (rowid_ == std::numeric_limits<std::int64_t>::max()) {
+    if (rowid_ == (db_.pg != nullptr ? std::numeric_limits<std::int32_t>::max()
+                                     : std::numeric_limits<std::int64_t>::max())) {
         has_row_ = false;
         return false;
     }
