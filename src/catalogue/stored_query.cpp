@@ -150,7 +150,8 @@ bool StoredQuery::Translate(std::string_view jet_sql, std::string& translated, s
     if (highest.Prepare(db, "SELECT max(\"Folder ID\") FROM \"Folder\"") && highest.Step() == SQLITE_ROW) {
         hints.highest_folder_id = highest.ColumnInt(0);
     }
-    return TranslateJetSql(jet_sql, translated, error, hints);
+    return db.pg != nullptr ? TranslateJetSqlForPostgres(jet_sql, translated, error, hints)
+                            : TranslateJetSql(jet_sql, translated, error, hints);
 }
 
 bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error,
@@ -606,6 +607,11 @@ bool StoredQuery::QueryFieldValue(int column, FieldValue& value) {
     }
     double number = 0.0;
     bool numeric = raw.kind == FieldKind::Text ? ParseNumber(raw.text, number) : raw.AsDouble(number);
+    // The server gives the empty-text filler of a number column as NaN (SQLite
+    // never stores one): it reads as null, as the filler does.
+    if (numeric && std::isnan(number) && raw.kind != FieldKind::Text) {
+        numeric = false;
+    }
     switch (type) {
         case ColumnType::Integer:
             if (raw.kind == FieldKind::Integer) {

@@ -112,4 +112,6 @@ class OnBothEngines : public Fixture, public ::testing::WithParamInterface<Catal
     CatalogueEngine engine() const override { return this->GetParam(); }
 };
 
+using EngineCatalogueTest = OnBothEngines<CatalogueTest>;
+
 }  // namespace korvane::testing
