@@ -195,8 +195,7 @@ TEST(DayNumber, UnixRoundTripsInWholeSeconds) {
 }
 
 TEST(DayNumberFromUnix, ExtremeTimesFromAHostileFileSystemStayFinite) {
-    for (const std::int64_t when :
-         {std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()}) {
+    for (const std::int64_t when : {std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()}) {
         EXPECT_TRUE(std::isfinite(DayNumberFromUnix(when))) << when;
     }
     EXPECT_LT(DayNumberFromUnix(std::numeric_limits<std::int64_t>::min()), 0.0);
