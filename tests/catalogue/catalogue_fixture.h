@@ -1,8 +1,8 @@
 // A fresh catalogue file in a temporary folder, opened, with helpers that add
 // rows through the table cursors the way the row writers do.
 //
-// A fixture that also derives from EngineParam runs on both engines: the
-// SQLite file, and a fresh database of the test PostgreSQL server
+// A fixture derived from EngineCatalogueTest runs on both engines: the SQLite
+// file, and a fresh database of the test PostgreSQL server
 // (INSTANTIATE_ON_BOTH_ENGINES).
 #pragma once
 
@@ -14,34 +14,11 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
-#include "support/postgres_server.h"
+#include "support/catalogue_engines.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
 namespace korvane::testing {
-
-enum class CatalogueEngine { Sqlite, Postgres };
-
-inline std::string EngineName(const ::testing::TestParamInfo<CatalogueEngine>& info) {
-    return info.param == CatalogueEngine::Sqlite ? "SQLite" : "PostgreSQL";
-}
-
-// Runs every TEST_P of a fixture on both engines.
-#define INSTANTIATE_ON_BOTH_ENGINES(fixture)                                                   \
-    INSTANTIATE_TEST_SUITE_P(Engines, fixture,                                                 \
-                             ::testing::Values(::korvane::testing::CatalogueEngine::Sqlite,    \
-                                               ::korvane::testing::CatalogueEngine::Postgres), \
-                             ::korvane::testing::EngineName)
-
-// A new, empty catalogue on the engine: a file in dir, or a fresh database
-// of the test server. Its Database setting, or "" (with error).
-inline std::string FreshCatalogue(CatalogueEngine engine, const std::string& dir, std::string& error) {
-    if (engine == CatalogueEngine::Postgres) {
-        return FreshPostgresDatabase(error);
-    }
-    const std::string path = dir + "/Korvane.db";
-    return CreateEmptyCatalogue(path, error) ? path : std::string();
-}
 
 class CatalogueTest : public ::testing::Test {
   protected:
@@ -102,14 +79,6 @@ class CatalogueTest : public ::testing::Test {
     std::string path_;
     RecordingUserInterface ui_;
     Catalogue catalogue_{ui_};
-};
-
-// Mixed into a fixture derived from CatalogueTest: the engine is the test's
-// parameter.
-template <typename Fixture>
-class OnBothEngines : public Fixture, public ::testing::WithParamInterface<CatalogueEngine> {
-  protected:
-    CatalogueEngine engine() const override { return this->GetParam(); }
 };
 
 using EngineCatalogueTest = OnBothEngines<CatalogueTest>;
