@@ -32,7 +32,8 @@ std::string Contents(const std::string& database) {
         "ORDER BY 2",
         "SELECT 'folder', \"Folder ID\", \"Name\", \"Parent ID\", \"Files\", \"Folders\", \"Size\" FROM "
         "\"Folder\" ORDER BY 2",
-        "SELECT 'file', \"File ID\", \"Name\", \"Parent ID\", \"Size\", \"Compressed\" FROM \"File\" ORDER BY 2",
+        "SELECT 'file', \"File ID\", \"Name\", \"Parent ID\", \"Size\", \"Compressed\" FROM \"File\" ORDER "
+        "BY 2",
         "SELECT 'uv', \"UV ID\", \"Location\" FROM \"User Volumes\" ORDER BY 2",
         "SELECT 'query', \"Name\", \"SQL\" FROM \"Stored Queries\" ORDER BY 2",
     };
@@ -184,7 +185,91 @@ TEST_P(BuildSafetyTest, AReaderDuringTheBuildSeesThePreviousCatalogue) {
     EXPECT_NE(FolderId(big_ + "/d3"), 0);
 }
 
+// A second build while one runs: the server's second build waits for the
+// first to commit and says so in the event log; SQLite's is refused.
+TEST_P(BuildSafetyTest, ASecondBuildWaitsForTheFirstOnTheServer) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    catalogue_.CloseCatalogue();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        SilentUserInterface silent;
+        Catalogue catalogue(silent);
+        FolderTree tree;
+        IdCounters counters;
+        ScanContext context{catalogue, tree, counters, silent, ""};
+        context.on_row = [&](std::uint64_t rows) {
+            if (rows == 50) {
+                const char signal = 'x';
+                [[maybe_unused]] const ssize_t written = ::write(ready[1], &signal, 1);
+                ::usleep(1500 * 1000);
+            }
+        };
+        catalogue.OpenCatalogue(db_path_);
+        _exit(BuildCatalogue(context, big_, nullptr) ? 0 : 1);
+    }
+    ::close(ready[1]);
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    ::close(ready[0]);
+    ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_)) << catalogue_.last_error();
+    const bool built = Build(old_);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    if (!OnServer()) {
+        EXPECT_FALSE(built);
+        EXPECT_NE(context_.report.failure.find("Another build"), std::string::npos)
+            << context_.report.failure;
+        return;
+    }
+    ASSERT_TRUE(built) << context_.report.failure;
+    const std::string wait = "Another build of the catalogue is running; this build waits for it to end.";
+    ASSERT_FALSE(context_.report.warnings.empty());
+    EXPECT_EQ(context_.report.warnings[0], wait);
+    EXPECT_NE(ReadFileBytes(dir_ / "Event.log").find(wait), std::string::npos);
+    // The waiting build came second: its rows are the catalogue now.
+    EXPECT_EQ(Contents(db_path_), previous_);
+    EXPECT_EQ(Read().files.size(), 2u);
+}
+
 INSTANTIATE_ON_BOTH_ENGINES(BuildSafetyTest);
+
+// The server's connection lost in the middle of a build: the build fails
+// with the server's message and the previous catalogue stays.
+class ServerConnectionLoss : public BuildSafetyTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+};
+
+TEST_F(ServerConnectionLoss, ALostConnectionRollsTheBuildBack) {
+    const int backend = PQbackendPID(catalogue_.connection().pg->get());
+    OtherConnection other(db_path_);
+    context_.on_row = [&](std::uint64_t rows) {
+        if (rows == 300) {
+            other.Exec("SELECT pg_terminate_backend(" + std::to_string(backend) + ")");
+        }
+    };
+    EXPECT_FALSE(Build(big_));
+    EXPECT_NE(context_.report.failure.find("terminat"), std::string::npos) << context_.report.failure;
+    EXPECT_EQ(Contents(db_path_), previous_);
+    ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_)) << catalogue_.last_error();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(Read().files.size(), 600u);
+}
+
+TEST_F(ServerConnectionLoss, ARefusedConnectionSaysWhy) {
+    SilentUserInterface silent;
+    Catalogue catalogue(silent);
+    EXPECT_FALSE(catalogue.OpenCatalogue("postgresql:///korvane?host=" + trees_ + "/no-server"));
+    EXPECT_FALSE(catalogue.IsOpen());
+    EXPECT_NE(catalogue.last_error().find("The catalogue server could not be reached: "), std::string::npos)
+        << catalogue.last_error();
+    EXPECT_NE(catalogue.last_error().find("No such file or directory"), std::string::npos)
+        << catalogue.last_error();
+}
 
 }  // namespace
 }  // namespace korvane::testing

@@ -20,10 +20,10 @@ inline std::string EngineName(const ::testing::TestParamInfo<CatalogueEngine>& i
 }
 
 // Runs every TEST_P of a fixture on both engines.
-#define INSTANTIATE_ON_BOTH_ENGINES(fixture)                                                        \
-    INSTANTIATE_TEST_SUITE_P(Engines, fixture,                                                      \
-                             ::testing::Values(::korvane::testing::CatalogueEngine::Sqlite,         \
-                                               ::korvane::testing::CatalogueEngine::Postgres),      \
+#define INSTANTIATE_ON_BOTH_ENGINES(fixture)                                                   \
+    INSTANTIATE_TEST_SUITE_P(Engines, fixture,                                                 \
+                             ::testing::Values(::korvane::testing::CatalogueEngine::Sqlite,    \
+                                               ::korvane::testing::CatalogueEngine::Postgres), \
                              ::korvane::testing::EngineName)
 
 // A new, empty catalogue on the engine: a file in dir, or a fresh database
@@ -72,7 +72,7 @@ class OtherConnection {
         while ((rc = statement.Step()) == SQLITE_ROW) {
             for (int i = 0; i < statement.ColumnCount(); ++i) {
                 text += statement.ColumnType(i) == SQLITE_NULL ? std::string("null")
-                                                                : std::string(statement.ColumnText(i));
+                                                               : std::string(statement.ColumnText(i));
                 text += '|';
             }
             text += '\n';
