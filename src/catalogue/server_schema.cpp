@@ -108,4 +108,17 @@ bool CreateServerCatalogueSchema(PgConnection& pg, std::string& error) {
     return true;
 }
 
+bool CreateServerCatalogue(const std::string& uri, std::string& error) {
+    PgConnection pg;
+    bool any = false;
+    if (!pg.Connect(uri, error) || !ServerHasCatalogueTables(pg, any, error)) {
+        return false;
+    }
+    if (any) {
+        error = "The database already holds a catalogue.";
+        return false;
+    }
+    return CreateServerCatalogueSchema(pg, error);
+}
+
 }  // namespace korvane

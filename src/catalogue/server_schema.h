@@ -16,4 +16,8 @@ bool VerifyServerCatalogueSchema(PgConnection& pg, std::string& error);
 // them, in one transaction (outside any other).
 bool CreateServerCatalogueSchema(PgConnection& pg, std::string& error);
 
+// A new catalogue in the empty database a URI names; refused (false, with
+// the reason) when the database holds catalogue tables already.
+bool CreateServerCatalogue(const std::string& uri, std::string& error);
+
 }  // namespace korvane
