@@ -363,5 +363,37 @@ TEST_P(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
 
 INSTANTIATE_ON_BOTH_ENGINES(StoredQueryTest);
 
+// The server's connection lost while a snapshot is read: the next batch
+// fails with the server's message, rows already read stay readable, and
+// nothing is left half done.
+class ServerQueryLoss : public StoredQueryTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+};
+
+TEST_F(ServerQueryLoss, ALostConnectionGivesTheServersMessage) {
+    OpenTables();
+    for (int id = 1; id <= 2500; ++id) {
+        AddFile(id, 1, "file " + std::to_string(id), id);
+    }
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    Run("All", "SELECT File.[File ID] AS [File ID]\r\nFROM File\r\nORDER BY [File ID];");
+    ASSERT_TRUE(query().MoveQueryRow(10));
+    const int backend = PQbackendPID(catalogue_.connection().pg->get());
+    OtherConnection other(path_);
+    ASSERT_TRUE(other.Exec("SELECT pg_terminate_backend(" + std::to_string(backend) + ")"));
+    EXPECT_TRUE(query().MoveQueryRow(500));  // in the batch already fetched
+    EXPECT_EQ(Value(0), FieldValue::OfInteger(501));
+    EXPECT_FALSE(query().MoveQueryRow(2000));
+    EXPECT_NE(query().last_error().find("terminat"), std::string::npos) << query().last_error();
+    EXPECT_TRUE(query().CloseQuerySnapshot());
+    EXPECT_FALSE(catalogue_.OpenCatalogueTables());
+    ASSERT_FALSE(ui_.messages.empty());
+    EXPECT_FALSE(ui_.messages.back().text.empty());
+    // Opened again, the catalogue has every row.
+    ASSERT_TRUE(catalogue_.OpenCatalogue(path_)) << catalogue_.last_error();
+    EXPECT_EQ(OtherConnection(path_).Rows("SELECT count(*) FROM \"File\""), "2500|\n");
+}
+
 }  // namespace
 }  // namespace korvane::testing
