@@ -37,7 +37,7 @@ mkdir -p "$pg"
 [ "$(id -u)" -eq 0 ] && chown nobody:nogroup "$pg"
 as_server "$bin/initdb" -D "$pg/data" -A trust -U postgres --no-sync >"$work/initdb.log" 2>&1
 as_server "$bin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w \
-    -o "-c listen_addresses='' -c unix_socket_directories='$pg' -c shared_buffers=256MB" start >/dev/null
+    -o "-c listen_addresses='' -c unix_socket_directories='$pg' -c shared_buffers=256MB -c log_min_duration_statement=300" start >/dev/null
 trap 'as_server "$bin/pg_ctl" -D "$pg/data" -m fast stop >/dev/null 2>&1 || true' EXIT
 psql -X -q -h "$pg" -U postgres -d postgres -c "CREATE DATABASE bench"
 
@@ -45,3 +45,5 @@ rm -f "$tree.korvane.db" "$tree.korvane.db-wal" "$tree.korvane.db-shm"
 KORVANE_BENCH_TREE=$tree KORVANE_BENCH_CATALOGUE=$tree.korvane.db \
     KORVANE_BENCH_PG="postgresql://postgres@/bench?host=$pg" \
     "$build/bench/pg_catalogue_bench" --benchmark_counters_tabular=true
+# The server's slowest statements of the run.
+grep -E "duration: [0-9]{3,}" "$pg/server.log" | sed 's/^.*duration: //' | cut -c1-120 | sort -rn | head -20

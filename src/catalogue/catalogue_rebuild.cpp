@@ -353,6 +353,13 @@ bool Catalogue::FinishRebuild() {
             AbandonRebuild();
             return false;
         }
+        // The planner's figures describe the new rows from the commit on.
+        std::string error;
+        if (!pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error)) {
+            Fail(error);
+            AbandonRebuild();
+            return false;
+        }
         // Other programs see the new catalogue from this commit on; a failure
         // rolls it back and leaves the previous one in place.
         return EndServerRebuild(true);

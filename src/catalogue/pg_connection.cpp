@@ -87,7 +87,11 @@ bool PgConnection::Connect(const std::string& uri, std::string& error) {
     // Notices (such as "there is no transaction in progress") are not errors.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);
-    return Execute("SET client_encoding = 'UTF8'; SET standard_conforming_strings = on", &error);
+    // Answers are read to their end (counted, totalled, exported), so a
+    // snapshot's cursor is planned for all of its rows, not the first few.
+    return Execute(
+        "SET client_encoding = 'UTF8'; SET standard_conforming_strings = on; SET cursor_tuple_fraction = 1.0",
+        &error);
 }
 
 std::string PgConnection::Message() const {

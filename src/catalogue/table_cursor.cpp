@@ -335,7 +335,7 @@ bool TableCursor::Update() {
         statement.Reset();
         return false;
     }
-    const std::int64_t changed = statement.Changes();
+    const std::int64_t changed = mode == EditMode::Editing ? statement.Changes() : 0;
     statement.Reset();
     if (mode == EditMode::Adding) {
         last_added_id_ = sqlite3_last_insert_rowid(db_.sqlite);
