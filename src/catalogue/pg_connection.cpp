@@ -170,6 +170,13 @@ bool PgConnection::CopyRow(const std::string& target, std::string_view row) {
     if (!copy_error_.empty()) {
         return false;
     }
+    if (!streaming_.empty() && streaming_ == target) {
+        if (PQputCopyData(conn_, row.data(), static_cast<int>(row.size())) != 1) {
+            copy_error_ = Message();
+            return false;
+        }
+        return true;
+    }
     CopyBuffer* buffer = nullptr;
     for (CopyBuffer& candidate : copies_) {
         if (candidate.target == target) {
@@ -181,53 +188,66 @@ bool PgConnection::CopyRow(const std::string& target, std::string_view row) {
         buffer = &copies_.emplace_back(CopyBuffer{target, {}});
     }
     buffer->rows.append(row);
-    copy_bytes_ += row.size();
-    if (copy_bytes_ >= kCopyFlushBytes) {
-        return FlushCopies();
+    if (buffer->rows.size() < kCopyFlushBytes && !streaming_.empty()) {
+        return true;
+    }
+    // This table's rows now stream: the server stores them while the next
+    // ones are made. Another table's rows wait in memory meanwhile.
+    if (!EndStreaming(copy_error_) || !StartStreaming(*buffer, copy_error_)) {
+        return false;
     }
     return true;
 }
 
-bool PgConnection::SendCopy(CopyBuffer& buffer, std::string& error) {
+bool PgConnection::StartStreaming(CopyBuffer& buffer, std::string& error) {
     const std::string sql = "COPY " + buffer.target + " FROM STDIN";
     PgResult start(PQexec(conn_, sql.c_str()));
     if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
         error = ResultMessage(conn_, start.get());
         return false;
     }
-    bool sent = PQputCopyData(conn_, buffer.rows.data(), static_cast<int>(buffer.rows.size())) == 1;
+    streaming_ = buffer.target;
+    ++changes_;
+    const bool sent = buffer.rows.empty() ||
+                      PQputCopyData(conn_, buffer.rows.data(), static_cast<int>(buffer.rows.size())) == 1;
+    buffer.rows.clear();
     if (!sent) {
         error = Message();
     }
-    if (PQputCopyEnd(conn_, sent ? nullptr : "The rows could not be sent.") != 1 && sent) {
-        error = Message();
-        sent = false;
+    return sent;
+}
+
+bool PgConnection::EndStreaming(std::string& error, const char* abandon) {
+    if (streaming_.empty()) {
+        return true;
     }
-    bool ok = sent;
+    streaming_.clear();
+    bool ok = PQputCopyEnd(conn_, abandon) == 1;
+    if (!ok && error.empty()) {
+        error = Message();
+    }
     while (PGresult* raw = PQgetResult(conn_)) {
         PgResult result(raw);
         if (PQresultStatus(raw) != PGRES_COMMAND_OK) {
-            if (ok) {
+            if (ok && abandon == nullptr) {
                 error = ResultMessage(conn_, raw);
             }
             ok = false;
         }
     }
-    buffer.rows.clear();
-    return ok;
+    return ok || abandon != nullptr;
 }
 
 bool PgConnection::FlushCopies(std::string* error) {
-    if (copy_bytes_ != 0 && copy_error_.empty()) {
-        ++changes_;
+    if (copy_error_.empty() && EndStreaming(copy_error_)) {
         for (CopyBuffer& buffer : copies_) {
-            if (!buffer.rows.empty() && !SendCopy(buffer, copy_error_)) {
+            if (!buffer.rows.empty() &&
+                (!StartStreaming(buffer, copy_error_) || !EndStreaming(copy_error_))) {
                 break;
             }
         }
     }
     copies_.clear();
-    copy_bytes_ = 0;
     if (!copy_error_.empty()) {
         if (error != nullptr) {
             *error = copy_error_;
@@ -238,8 +258,9 @@ bool PgConnection::FlushCopies(std::string* error) {
 }
 
 void PgConnection::DiscardCopies() {
+    std::string ignored;
+    EndStreaming(ignored, "The rows were discarded.");
     copies_.clear();
-    copy_bytes_ = 0;
     copy_error_.clear();
 }
 

@@ -9,9 +9,11 @@
 // just before it, so, as on the embedded engine, one refused statement does
 // not undo the transaction's other work.
 //
-// Rows added during a build are not inserted one by one: they go into COPY
-// buffers (one per table) that are sent when they grow large and before any
-// other statement runs on the connection, so every statement sees them.
+// Rows added during a build are not inserted one by one: they go through
+// COPY. One table's rows stream to the server as they come; another table's
+// wait in memory until they grow large, when they become the stream. Every
+// row is sent before any other statement runs on the connection, so every
+// statement sees them.
 #pragma once
 
 #include <libpq-fe.h>
@@ -70,12 +72,15 @@ class PgConnection {
         std::string target;
         std::string rows;
     };
-    bool SendCopy(CopyBuffer& buffer, std::string& error);
+    // Opens the COPY of the buffer's table and sends what it holds.
+    bool StartStreaming(CopyBuffer& buffer, std::string& error);
+    // Ends the open COPY (abandon: with that reason, its rows dropped).
+    bool EndStreaming(std::string& error, const char* abandon = nullptr);
 
     PGconn* conn_ = nullptr;
     std::uint64_t changes_ = 0;
     std::vector<CopyBuffer> copies_;
-    std::size_t copy_bytes_ = 0;
+    std::string streaming_;  // the table whose COPY is open, or ""
     std::string copy_error_;
 };
 
