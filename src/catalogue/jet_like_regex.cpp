@@ -1,4 +1,5 @@
-// Jet Like patterns as PostgreSQL regular expressions.
+// Jet Like patterns as PostgreSQL regular expressions, or as ILIKE patterns
+// where that gives the same answer.
 //
 // Case is made part of the expression rather than left to the server: every
 // pattern character becomes the set of characters the matcher folds to the
@@ -203,6 +204,29 @@ bool ReadList(std::string_view pattern, std::size_t& at, std::vector<Interval>& 
 }
 
 }  // namespace
+
+bool JetLikeToPgIlike(std::string_view pattern, std::string& like) {
+    like.clear();
+    for (const char c : pattern) {
+        const auto byte = static_cast<unsigned char>(c);
+        // Only k and s have non-ASCII characters folding to them (the Kelvin
+        // sign, the long s); lists and digits have no ILIKE form.
+        if (byte >= 0x80 || c == '#' || c == '[' || c == 'k' || c == 'K' || c == 's' || c == 'S') {
+            return false;
+        }
+        if (c == '*') {
+            like += '%';
+        } else if (c == '?') {
+            like += '_';
+        } else {
+            if (c == '%' || c == '_' || c == '\\') {
+                like += '\\';
+            }
+            like += c;
+        }
+    }
+    return true;
+}
 
 bool JetLikeToPgRegex(std::string_view pattern, std::string& regex, std::string& error) {
     regex = "^";

@@ -532,14 +532,15 @@ TEST(CrossEngineTranslation, RefusesWhatTheSqliteTranslationRefusesAndMalformedP
     EXPECT_FALSE(
         TranslateJetSqlForPostgres("SELECT 1 FROM File WHERE File.Name Like File.Type;", sql, error));
     ASSERT_TRUE(TranslateJetSqlForPostgres(
-        "SELECT TOP 2 File.[Name] AS [Name],\"\" AS [Size] FROM File WHERE ((File.[Name])Like\"k*\")\r\n"
-        "ORDER BY [Name] DESC;",
+        "SELECT TOP 2 File.[Name] AS [Name],\"\" AS [Size] FROM File WHERE ((File.[Name])Like\"k*\")And "
+        "((File.[Name])Not Like\"*_.d?c\")\r\nORDER BY [Name] DESC;",
         sql, error))
         << error;
     EXPECT_EQ(
         sql,
         "SELECT \"File\".\"Name\" AS \"Name\",CAST('NaN' AS double precision) AS \"Size\" FROM \"File\" "
-        "WHERE ((\"File\".\"Name\")~E'^[Kk\\\\u212a].*$')\r\nORDER BY \"Name\" DESC NULLS LAST LIMIT 2;");
+        "WHERE ((\"File\".\"Name\")~E'^[Kk\\\\u212a].*$')And ((\"File\".\"Name\")NOT ILIKE "
+        "E'%\\\\_.d_c' COLLATE \"C\")\r\nORDER BY \"Name\" DESC NULLS LAST LIMIT 2;");
 }
 
 }  // namespace
