@@ -36,21 +36,7 @@ Character CharacterAt(std::string_view text, std::size_t at) {
     if (length == 0) {
         return {kInvalidByteBase + static_cast<unsigned char>(text[at]), 1};
     }
-    const auto byte = [&](std::size_t i) {
-        return static_cast<char32_t>(static_cast<unsigned char>(text[at + i]));
-    };
-    switch (length) {
-        case 1:
-            return {byte(0), 1};
-        case 2:
-            return {((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F), 2};
-        case 3:
-            return {((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F), 3};
-        default:
-            return {((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) |
-                        (byte(3) & 0x3F),
-                    4};
-    }
+    return {Utf8CodeAt(text, at, length), length};
 }
 
 // Every character the folding changes, with what it folds to, by the latter.
