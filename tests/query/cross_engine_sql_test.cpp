@@ -520,6 +520,8 @@ TEST(CrossEngineTranslation, RefusesWhatTheSqliteTranslationRefusesAndMalformedP
         "SELECT #1/1/99# FROM File;",
         "SELECT File.Name FROM File; SELECT 1;",
         "SELECT File.Name FROM File WHERE File.Name Like \"a\" ESCAPE \"b\";",
+        "SELECT File.Name INTO Copy FROM File;",
+        "SELECT File.Name FROM File FOR UPDATE;",
     };
     std::string sql, error;
     for (const char* jet : refused) {
