@@ -203,11 +203,12 @@ class PrivateServer {
         StopOrphanedServers();
         folder_ = StartServerFolder(error_);
         if (!folder_.empty()) {
-            std::ofstream(fs::path(folder_) / kOwnerFile) << getpid();
+            std::ofstream(fs::path(folder_) / kOwnerFile) << owner_;
         }
     }
     ~PrivateServer() {
-        if (!folder_.empty()) {
+        // A forked child that exits normally leaves its parent's server alone.
+        if (!folder_.empty() && getpid() == owner_) {
             std::string ignored;
             StopServerFolder(folder_, ignored);
         }
@@ -218,6 +219,7 @@ class PrivateServer {
     const std::string& error() const { return error_; }
 
   private:
+    pid_t owner_ = getpid();
     std::string folder_;
     std::string error_;
 };
