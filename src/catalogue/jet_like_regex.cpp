@@ -1,4 +1,5 @@
-// Jet Like patterns as PostgreSQL regular expressions.
+// Jet Like patterns as PostgreSQL regular expressions, or as ILIKE patterns
+// where that gives the same answer.
 //
 // Case is made part of the expression rather than left to the server: every
 // pattern character becomes the set of characters the matcher folds to the
@@ -35,21 +36,7 @@ Character CharacterAt(std::string_view text, std::size_t at) {
     if (length == 0) {
         return {kInvalidByteBase + static_cast<unsigned char>(text[at]), 1};
     }
-    const auto byte = [&](std::size_t i) {
-        return static_cast<char32_t>(static_cast<unsigned char>(text[at + i]));
-    };
-    switch (length) {
-        case 1:
-            return {byte(0), 1};
-        case 2:
-            return {((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F), 2};
-        case 3:
-            return {((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F), 3};
-        default:
-            return {((byte(0) & 0x07) << 18) | ((byte(1) & 0x3F) << 12) | ((byte(2) & 0x3F) << 6) |
-                        (byte(3) & 0x3F),
-                    4};
-    }
+    return {Utf8CodeAt(text, at, length), length};
 }
 
 // Every character the folding changes, with what it folds to, by the latter.
@@ -203,6 +190,29 @@ bool ReadList(std::string_view pattern, std::size_t& at, std::vector<Interval>& 
 }
 
 }  // namespace
+
+bool JetLikeToPgIlike(std::string_view pattern, std::string& like) {
+    like.clear();
+    for (const char c : pattern) {
+        const auto byte = static_cast<unsigned char>(c);
+        // Only k and s have non-ASCII characters folding to them (the Kelvin
+        // sign, the long s); lists and digits have no ILIKE form.
+        if (byte >= 0x80 || c == '#' || c == '[' || c == 'k' || c == 'K' || c == 's' || c == 'S') {
+            return false;
+        }
+        if (c == '*') {
+            like += '%';
+        } else if (c == '?') {
+            like += '_';
+        } else {
+            if (c == '%' || c == '_' || c == '\\') {
+                like += '\\';
+            }
+            like += c;
+        }
+    }
+    return true;
+}
 
 bool JetLikeToPgRegex(std::string_view pattern, std::string& regex, std::string& error) {
     regex = "^";

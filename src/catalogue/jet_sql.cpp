@@ -23,10 +23,12 @@ std::string At(std::size_t position) {
 }
 
 // Words that are not Jet, or that would reach SQLite's own LIKE, GLOB or
-// collations and so break the translator's contract.
+// collations and so break the translator's contract. INTO, FOR and RETURNING
+// have no place in a SELECT SQLite can run, while a server would make a
+// table of the answer or lock the rows.
 constexpr std::string_view kRefusedWords[] = {
-    "DISTINCTROW", "IIF",    "NZ",     "ESCAPE", "GLOB",   "REGEXP", "MATCH",   "COLLATE",
-    "LIMIT",       "OFFSET", "PRAGMA", "ATTACH", "DETACH", "VACUUM", "REINDEX",
+    "DISTINCTROW", "IIF",    "NZ",     "ESCAPE", "GLOB",   "REGEXP",  "MATCH", "COLLATE", "LIMIT",
+    "OFFSET",      "PRAGMA", "ATTACH", "DETACH", "VACUUM", "REINDEX", "INTO",  "FOR",     "RETURNING",
 };
 
 class Lexer {

@@ -180,18 +180,28 @@ bool RewriteLike(std::vector<Token>& tokens, std::size_t like, std::size_t begin
                 std::to_string(tokens[like].position + 1) + ")";
         return false;
     }
-    std::string regex;
-    if (!JetLikeToPgRegex(TextValue(tokens[pattern]), regex, error)) {
+    done[like] = true;
+    done[pattern] = true;
+    std::string translated;
+    if (JetLikeToPgIlike(TextValue(tokens[pattern]), translated)) {
+        // ILIKE is the quicker; "C" keeps its folding to ASCII letters.
+        tokens[like].text = "ILIKE ";
+        tokens[pattern].text = PgTextLiteral(translated) + " COLLATE \"C\"";
+        if (negated) {
+            tokens[before].text = "NOT";
+            done[before] = true;
+        }
+        return true;
+    }
+    if (!JetLikeToPgRegex(TextValue(tokens[pattern]), translated, error)) {
         return false;
     }
     if (negated) {
         tokens[before].text.clear();
         done[before] = true;
     }
-    done[like] = true;
     tokens[like].text = negated ? "!~" : "~";
-    tokens[pattern].text = PgTextLiteral(regex);
-    done[pattern] = true;
+    tokens[pattern].text = PgTextLiteral(translated);
     return true;
 }
 

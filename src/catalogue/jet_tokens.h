@@ -66,6 +66,11 @@ char32_t JetLikeFoldCase(char32_t c);
 // collation "C". False with error for a malformed pattern.
 bool JetLikeToPgRegex(std::string_view pattern, std::string& regex, std::string& error);
 
+// The same pattern for ILIKE in collation "C" (which folds ASCII letters
+// only), when that matches exactly the texts JetLikeMatch matches: ASCII
+// patterns of literals, "*" and "?" without k or s. False otherwise.
+bool JetLikeToPgIlike(std::string_view pattern, std::string& like);
+
 // Rewrites the tokens [begin, end) of a lexed statement for PostgreSQL: names
 // quoted, texts and dates as PostgreSQL literals, Like as a regular expression
 // match, division by zero as NULL. The token count stays the same.

@@ -21,7 +21,9 @@ void AppendUtf8(std::string& out, char32_t code) {
     }
 }
 
-char32_t CodeAt(std::string_view text, std::size_t at, std::size_t length) {
+}  // namespace
+
+char32_t Utf8CodeAt(std::string_view text, std::size_t at, std::size_t length) {
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
     switch (length) {
         case 1:
@@ -35,8 +37,6 @@ char32_t CodeAt(std::string_view text, std::size_t at, std::size_t length) {
                    (byte(3) & 0x3Fu);
     }
 }
-
-}  // namespace
 
 std::size_t ValidUtf8Length(std::string_view text, std::size_t at) {
     const auto lead = static_cast<unsigned char>(text[at]);
@@ -65,7 +65,7 @@ std::size_t ValidUtf8Length(std::string_view text, std::size_t at) {
             return 0;
         }
     }
-    const char32_t code = CodeAt(text, at, length);
+    const char32_t code = Utf8CodeAt(text, at, length);
     if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
     }
@@ -79,7 +79,7 @@ std::string PgTextFromBytes(std::string_view bytes) {
     while (at < bytes.size()) {
         std::size_t length = bytes[at] == '\0' ? 0 : ValidUtf8Length(bytes, at);
         if (length > 0) {
-            const char32_t code = CodeAt(bytes, at, length);
+            const char32_t code = Utf8CodeAt(bytes, at, length);
             if (code < kPgByteEscapeFirst || code > kPgByteEscapeLast) {
                 text.append(bytes.substr(at, length));
                 at += length;
@@ -106,7 +106,7 @@ std::string BytesFromPgText(std::string_view text) {
             bytes += text[at++];  // not from the server; kept as it is
             continue;
         }
-        const char32_t code = CodeAt(text, at, length);
+        const char32_t code = Utf8CodeAt(text, at, length);
         if (code >= kPgByteEscapeFirst && code <= kPgByteEscapeLast) {
             bytes += static_cast<char>(code - kPgByteEscapeFirst);
         } else {

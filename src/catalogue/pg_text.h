@@ -35,5 +35,7 @@ std::string PgTextLiteral(std::string_view bytes);
 // The length of the valid UTF-8 sequence at text[at], or 0 when the byte there
 // starts none (strictly: no overlong forms, no surrogates, at most U+10FFFF).
 std::size_t ValidUtf8Length(std::string_view text, std::size_t at);
+// The code point of the valid sequence of that length at text[at].
+char32_t Utf8CodeAt(std::string_view text, std::size_t at, std::size_t length);
 
 }  // namespace korvane

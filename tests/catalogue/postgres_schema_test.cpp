@@ -1,9 +1,14 @@
-// The catalogue's schema on a real PostgreSQL server, and names as bytes.
+// The catalogue's schema on a real PostgreSQL server, names as bytes, and
+// the translated Like against the Jet matcher.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "catalogue/fetch_templates.h"
+#include "catalogue/jet_sql.h"
 #include "catalogue/pg_text.h"
 #include "catalogue/schema.h"
 #include "support/postgres_server.h"
@@ -96,6 +101,90 @@ TEST_F(PostgresSchemaTest, NamesOfAnyBytesComeBackAsStoredAndCompareExactly) {
         EXPECT_EQ(Single("SELECT \"File ID\"" + where), std::to_string(i + 1));
     }
     EXPECT_EQ(Single("SELECT count(*) FROM \"File\" WHERE \"Name\" = 'PLAIN.TXT'"), "0");
+}
+
+// Random patterns and names from characters that fold, lists, ranges and
+// invalid bytes: the server's answer to each translated Like equals the Jet
+// matcher's.
+TEST_F(PostgresSchemaTest, TranslatedLikeMatchesAsTheJetMatcherDoes) {
+    static const char* const kPieces[] = {"a",
+                                          "A",
+                                          "k",
+                                          "K",
+                                          "\xE2\x84\xAA",
+                                          "s",
+                                          "\xC5\xBF",
+                                          "\xC3\xA9",
+                                          "\xC3\x89",
+                                          "\xCF\x83",
+                                          "\xCF\x82",
+                                          "\xCE\xA3",
+                                          "1",
+                                          "-",
+                                          "!",
+                                          "]",
+                                          "\xFF",
+                                          "%",
+                                          "_",
+                                          "\\",
+                                          "'",
+                                          "*",
+                                          "?",
+                                          "#",
+                                          "[",
+                                          "[!",
+                                          "[a-z]",
+                                          "[!0-9]",
+                                          "[\xCE\xB1-\xCF\x89]"};
+    std::uint32_t state = 2026;
+    const auto next = [&state](std::uint32_t below) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % below;
+    };
+    const auto make = [&](std::size_t first_piece, std::size_t pieces, std::size_t length) {
+        std::string text;
+        for (std::size_t i = 0, count = 1 + next(static_cast<std::uint32_t>(length)); i < count; ++i) {
+            text += kPieces[first_piece + next(static_cast<std::uint32_t>(pieces))];
+        }
+        return text;
+    };
+    std::vector<std::string> names;
+    std::string error;
+    for (int id = 1; id <= 60; ++id) {
+        names.push_back(make(0, 21, 6));  // no wildcards in names
+        ASSERT_TRUE(db_.Execute("INSERT INTO \"File\" (\"File ID\", \"Name\") VALUES (" + std::to_string(id) +
+                                    ", " + PgTextLiteral(names.back()) + ")",
+                                error))
+            << error;
+    }
+    int compared = 0;
+    for (int round = 0; round < 300; ++round) {
+        const std::string pattern = make(0, std::size(kPieces), 5);
+        std::set<std::string> expected;
+        bool malformed = false;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (JetLikeMatch(pattern, names[i], &malformed)) {
+                expected.insert(std::to_string(i + 1));
+            }
+        }
+        std::string sql;
+        const bool translated = TranslateJetSqlForPostgres(
+            "SELECT File.[File ID] FROM File WHERE File.Name Like " + JetTextLiteral(pattern) + ";", sql,
+            error);
+        EXPECT_EQ(translated, !malformed) << pattern << ": " << error;
+        if (!translated) {
+            continue;
+        }
+        std::vector<PostgresTestConnection::Row> rows;
+        ASSERT_TRUE(db_.Query(sql, rows, error)) << error << sql;
+        std::set<std::string> found;
+        for (const auto& row : rows) {
+            found.insert(*row[0]);
+        }
+        EXPECT_EQ(found, expected) << pattern << "\n" << sql;
+        ++compared;
+    }
+    EXPECT_GT(compared, 200);
 }
 
 TEST(PgText, EscapesOnlyWhatUtf8TextCannotHold) {

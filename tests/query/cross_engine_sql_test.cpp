@@ -322,23 +322,23 @@ struct Generated {
     bool rows_arbitrary = false;
 };
 
-std::string Generate(const Generated& spec) {
+std::string Generate(const Generated& shape) {
     QueryProfile profile;
-    for (const auto& [qualified, value] : spec.fields) {
+    for (const auto& [qualified, value] : shape.fields) {
         const std::string name = qualified;
         const std::size_t dot = name.find('.');
         Add(profile, name.substr(0, dot).c_str(), name.substr(dot + 1).c_str(), value);
     }
-    profile.initial_folder_id = spec.folder;
-    profile.include_subfolders = spec.subfolders;
-    profile.sort_column = spec.sort;
-    profile.sort_direction = spec.direction;
-    profile.duplicates = spec.duplicates;
-    profile.folder_threshold = spec.folder_top;
-    profile.file_threshold = spec.file_top;
+    profile.initial_folder_id = shape.folder;
+    profile.include_subfolders = shape.subfolders;
+    profile.sort_column = shape.sort;
+    profile.sort_direction = shape.direction;
+    profile.duplicates = shape.duplicates;
+    profile.folder_threshold = shape.folder_top;
+    profile.file_threshold = shape.file_top;
     CheckQueryShape(profile);
     std::string error;
-    EXPECT_TRUE(GenerateQuerySql(profile, spec.descendants, kRunTime, error)) << error;
+    EXPECT_TRUE(GenerateQuerySql(profile, shape.descendants, kRunTime, error)) << error;
     return profile.sql_text;
 }
 
@@ -374,9 +374,9 @@ TEST_F(CrossEngineSql, GeneratedDetailQueriesOverEverySortAndScope) {
         {both, 0, 7, true, "Size", "DESC", "", 2, 3, true},
         {{{"File.Name", ""}, {"File.Size", ""}}, 0, 7, true, "Size", "DESC", "", 0, 4},
     };
-    for (const Generated& spec : cases) {
-        const std::string order = spec.sort;
-        EXPECT_GT(ExpectSameAnswer(Generate(spec), order, spec.rows_arbitrary), 0u);
+    for (const Generated& shape : cases) {
+        const std::string order = shape.sort;
+        EXPECT_GT(ExpectSameAnswer(Generate(shape), order, shape.rows_arbitrary), 0u);
     }
 }
 
@@ -406,10 +406,10 @@ TEST_F(CrossEngineSql, EveryCriterionKind) {
         {"Folder.Name", "Include  \"*o*\""},
     };
     for (const auto& [field, value] : cases) {
-        Generated spec{{{"Folder.Name", ""}, {"File.Name", ""}, {"File.Size", ""}, {field, value}}, 0, 7};
-        spec.sort = "Name";
-        spec.direction = "";
-        ExpectSameAnswer(Generate(spec), "Name");
+        Generated shape{{{"Folder.Name", ""}, {"File.Name", ""}, {"File.Size", ""}, {field, value}}, 0, 7};
+        shape.sort = "Name";
+        shape.direction = "";
+        ExpectSameAnswer(Generate(shape), "Name");
     }
 }
 
@@ -426,10 +426,10 @@ TEST_F(CrossEngineSql, CrosstabsAndDuplicates) {
         {{{"File.Name", ""}, {"File.Size", ""}}, 0, 7, true, "Name", "", "NAME,"},
         {{{"Folder.Name", ""}, {"File.Name", ""}, {"File.Size", ""}}, 1, 4, true, "Name", "", "NAME,"},
     };
-    for (const Generated& spec : cases) {
-        const std::string sql = Generate(spec);
-        const bool crosstab = spec.duplicates.empty();
-        const std::string order = crosstab && std::string(spec.sort) == "Size" ? "Size" : spec.sort;
+    for (const Generated& shape : cases) {
+        const std::string sql = Generate(shape);
+        const bool crosstab = shape.duplicates.empty();
+        const std::string order = crosstab && std::string(shape.sort) == "Size" ? "Size" : shape.sort;
         EXPECT_GT(ExpectSameAnswer(sql, order), 0u);
     }
 }
@@ -520,6 +520,8 @@ TEST(CrossEngineTranslation, RefusesWhatTheSqliteTranslationRefusesAndMalformedP
         "SELECT #1/1/99# FROM File;",
         "SELECT File.Name FROM File; SELECT 1;",
         "SELECT File.Name FROM File WHERE File.Name Like \"a\" ESCAPE \"b\";",
+        "SELECT File.Name INTO Copy FROM File;",
+        "SELECT File.Name FROM File FOR UPDATE;",
     };
     std::string sql, error;
     for (const char* jet : refused) {
@@ -532,14 +534,15 @@ TEST(CrossEngineTranslation, RefusesWhatTheSqliteTranslationRefusesAndMalformedP
     EXPECT_FALSE(
         TranslateJetSqlForPostgres("SELECT 1 FROM File WHERE File.Name Like File.Type;", sql, error));
     ASSERT_TRUE(TranslateJetSqlForPostgres(
-        "SELECT TOP 2 File.[Name] AS [Name],\"\" AS [Size] FROM File WHERE ((File.[Name])Like\"k*\")\r\n"
-        "ORDER BY [Name] DESC;",
+        "SELECT TOP 2 File.[Name] AS [Name],\"\" AS [Size] FROM File WHERE ((File.[Name])Like\"k*\")And "
+        "((File.[Name])Not Like\"*_.d?c\")\r\nORDER BY [Name] DESC;",
         sql, error))
         << error;
     EXPECT_EQ(
         sql,
         "SELECT \"File\".\"Name\" AS \"Name\",CAST('NaN' AS double precision) AS \"Size\" FROM \"File\" "
-        "WHERE ((\"File\".\"Name\")~E'^[Kk\\\\u212a].*$')\r\nORDER BY \"Name\" DESC NULLS LAST LIMIT 2;");
+        "WHERE ((\"File\".\"Name\")~E'^[Kk\\\\u212a].*$')And ((\"File\".\"Name\")NOT ILIKE "
+        "E'%\\\\_.d_c' COLLATE \"C\")\r\nORDER BY \"Name\" DESC NULLS LAST LIMIT 2;");
 }
 
 }  // namespace

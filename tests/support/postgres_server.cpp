@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <libpq-fe.h>
 #include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -174,12 +176,39 @@ bool Execute(PGconn* connection, const std::string& sql, std::string& error) {
     return ok;
 }
 
+constexpr const char* kOwnerFile = "owner-pid";
+
+// Stops the private servers of test programs that ended without stopping
+// them (killed, or aborted by a sanitizer).
+void StopOrphanedServers() {
+    std::error_code failed;
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::temp_directory_path(), failed)) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with("korvane-pg-")) {
+            continue;
+        }
+        const std::string owner = ReadAll(entry.path() / kOwnerFile);
+        const pid_t pid = static_cast<pid_t>(std::atol(owner.c_str()));
+        if (pid > 0 && kill(pid, 0) != 0 && errno == ESRCH) {
+            std::string ignored;
+            StopServerFolder(entry.path().string(), ignored);
+        }
+    }
+}
+
 // A server of this program's own, for runs outside ctest; stopped at exit.
 class PrivateServer {
   public:
-    PrivateServer() { folder_ = StartServerFolder(error_); }
-    ~PrivateServer() {
+    PrivateServer() {
+        StopOrphanedServers();
+        folder_ = StartServerFolder(error_);
         if (!folder_.empty()) {
+            std::ofstream(fs::path(folder_) / kOwnerFile) << owner_;
+        }
+    }
+    ~PrivateServer() {
+        // A forked child that exits normally leaves its parent's server alone.
+        if (!folder_.empty() && getpid() == owner_) {
             std::string ignored;
             StopServerFolder(folder_, ignored);
         }
@@ -190,6 +219,7 @@ class PrivateServer {
     const std::string& error() const { return error_; }
 
   private:
+    pid_t owner_ = getpid();
     std::string folder_;
     std::string error_;
 };
