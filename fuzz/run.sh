@@ -50,7 +50,7 @@ document_sources="$text_sources $(cd "$root" && ls src/catalogue/*.cpp src/query
 targets=(
   "list_line:src/scan/ftp/ftp_list_parser.cpp"
   "reply_reader:src/scan/ftp/ftp_reply_reader.cpp"
-  "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp src/catalogue/jet_sql_postgres.cpp src/catalogue/jet_like_regex.cpp src/catalogue/pg_text.cpp src/catalogue/schema.cpp src/catalogue/schema_postgres.cpp src/catalogue/database_files.cpp src/catalogue/fetch_templates.cpp src/catalogue/sql_statement.cpp src/catalogue/field_value.cpp $text_sources -lsqlite3"
+  "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp src/catalogue/jet_sql_postgres.cpp src/catalogue/jet_like_regex.cpp src/catalogue/pg_text.cpp src/catalogue/schema.cpp src/catalogue/schema_postgres.cpp src/catalogue/database_files.cpp src/catalogue/fetch_templates.cpp src/catalogue/sql_statement.cpp src/catalogue/field_value.cpp src/catalogue/pg_connection.cpp src/catalogue/server_schema.cpp $text_sources -lsqlite3 -lpq"
   "profile_file:$text_sources"
   "split_tokens:$text_sources"
   "script_line:src/schedule/script/script_tokens.cpp"
