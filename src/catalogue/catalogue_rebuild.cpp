@@ -190,11 +190,12 @@ constexpr std::int64_t kServerBuildLock = 7175161531;
 }  // namespace
 
 bool Catalogue::BeginServerRebuild() {
+    // As on SQLite, a build ends the stored query's snapshot.
+    stored_query_->Release();
+    user_volumes_.Close();
     if (server_work_ != 0 || pg_->InTransaction()) {
         return Fail("The catalogue is not ready for a build.");
     }
-    stored_query_->Release();
-    user_volumes_.Close();
     std::string error;
     if (!pg_->Execute("BEGIN", &error)) {
         return Fail(error);

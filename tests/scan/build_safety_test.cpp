@@ -235,6 +235,16 @@ TEST_P(BuildSafetyTest, ASecondBuildWaitsForTheFirstOnTheServer) {
     EXPECT_EQ(Read().files.size(), 2u);
 }
 
+// A build while a query's snapshot is open ends the snapshot first.
+TEST_P(BuildSafetyTest, ABuildEndsAnOpenSnapshot) {
+    StoredQuery& query = catalogue_.stored_query();
+    ASSERT_TRUE(query.OpenStoredQuery("Mine")) << query.last_error();
+    ASSERT_TRUE(query.OpenQuerySnapshot()) << query.last_error();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_FALSE(query.SnapshotOpen());
+    EXPECT_EQ(Read().files.size(), 600u);
+}
+
 INSTANTIATE_ON_BOTH_ENGINES(BuildSafetyTest);
 
 // The server's connection lost in the middle of a build: the build fails
