@@ -194,6 +194,14 @@ bool Catalogue::BeginServerWork(bool consistent) {
     if (pg_ == nullptr) {
         return true;
     }
+    // A connection lost while no work was under way is made again: nothing
+    // was pending, so nothing is lost.
+    if (server_work_ == 0 && !pg_->Alive()) {
+        std::string error;
+        if (!pg_->Reconnect(error)) {
+            return Fail(error);
+        }
+    }
     if (server_work_ == 0 && !pg_->InTransaction()) {
         std::string error;
         if (!pg_->Execute(consistent ? "BEGIN ISOLATION LEVEL REPEATABLE READ" : "BEGIN", &error)) {

@@ -84,6 +84,24 @@ bool PgConnection::Connect(const std::string& uri, std::string& error) {
         conn_ = nullptr;
         return false;
     }
+    return Configure(error);
+}
+
+bool PgConnection::Reconnect(std::string& error) {
+    if (conn_ == nullptr) {
+        error = "The catalogue is not open.";
+        return false;
+    }
+    DiscardCopies();
+    PQreset(conn_);
+    if (PQstatus(conn_) != CONNECTION_OK) {
+        error = "The catalogue server could not be reached: " + Message();
+        return false;
+    }
+    return Configure(error);
+}
+
+bool PgConnection::Configure(std::string& error) {
     // Notices (such as "there is no transaction in progress") are not errors.
     PQsetNoticeProcessor(
         conn_, [](void*, const char*) {}, nullptr);

@@ -42,6 +42,8 @@ class PgConnection {
     PgConnection& operator=(const PgConnection&) = delete;
 
     bool Connect(const std::string& uri, std::string& error);
+    // Connects again with the same parameters after the connection was lost.
+    bool Reconnect(std::string& error);
     PGconn* get() const { return conn_; }
     // The connection's last message, without its trailing line end.
     std::string Message() const;
@@ -68,6 +70,8 @@ class PgConnection {
     void DiscardCopies();
 
   private:
+    // The session settings every connection of the catalogue runs with.
+    bool Configure(std::string& error);
     struct CopyBuffer {
         std::string target;
         std::string rows;

@@ -265,7 +265,9 @@ TEST_F(ServerConnectionLoss, ALostConnectionRollsTheBuildBack) {
     EXPECT_FALSE(Build(big_));
     EXPECT_NE(context_.report.failure.find("terminat"), std::string::npos) << context_.report.failure;
     EXPECT_EQ(Contents(db_path_), previous_);
-    ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_)) << catalogue_.last_error();
+    // The catalogue connected again and has the previous folder tree back.
+    EXPECT_NE(FolderId(old_ + "/keep"), 0);
+    EXPECT_EQ(counters_.next_file, 3);
     ASSERT_TRUE(Build(big_)) << context_.report.failure;
     EXPECT_EQ(Read().files.size(), 600u);
 }
