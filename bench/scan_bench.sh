@@ -34,10 +34,10 @@ if [ -x "$build/bench/scan_main" ]; then
     cp "$build/bench/scan_main" "$work/bin/scan_main"
 else
     b=$build
-    c++ -std=c++20 -O2 -I "$source_dir/src" "$here/scan_main.cpp" -o "$work/bin/scan_main" \
+    c++ -std=c++20 -O2 -I "$source_dir/src" $(pkg-config --cflags libpq) "$here/scan_main.cpp" -o "$work/bin/scan_main" \
         "$b/libkorvane_scan.a" "$b/libkorvane_catalogue.a" "$b/libkorvane_owners.a" "$b/libkorvane_ftp.a" \
         "$b/libkorvane_app.a" "$b/libkorvane_platform.a" \
-        $(pkg-config --libs Qt6Core Qt6Network blkid sqlite3) -lpthread
+        $(pkg-config --libs Qt6Core Qt6Network blkid sqlite3 libpq) -lpthread
 fi
 [ -x "$build/korvane" ] && ln -sf "$build/korvane" "$work/bin/korvane"
 

@@ -44,13 +44,13 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
 
 # What the readers of outside text stand on.
 text_sources="src/app/profile_file.cpp src/app/bounded_file.cpp src/app/document_settings.cpp src/app/text_helpers.cpp src/platform/mount_table.cpp src/platform/volumes.cpp src/platform/volume_probe.cpp -lblkid"
-document_sources="$text_sources $(cd "$root" && ls src/catalogue/*.cpp src/query/*.cpp src/result/*.cpp src/schedule/schedule_file.cpp src/schedule/schedule_commands.cpp src/schedule/script_line_head.cpp src/app/formatting.cpp src/app/user_interface.cpp src/app/event_log.cpp src/platform/directory_reader.cpp | tr '\n' ' ') -lsqlite3"
+document_sources="$text_sources $(cd "$root" && ls src/catalogue/*.cpp src/query/*.cpp src/result/*.cpp src/schedule/schedule_file.cpp src/schedule/schedule_commands.cpp src/schedule/script_line_head.cpp src/app/formatting.cpp src/app/user_interface.cpp src/app/event_log.cpp src/platform/directory_reader.cpp | tr '\n' ' ') -lsqlite3 -lpq"
 
 # target name, then the sources it needs besides its own file
 targets=(
   "list_line:src/scan/ftp/ftp_list_parser.cpp"
   "reply_reader:src/scan/ftp/ftp_reply_reader.cpp"
-  "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp -lsqlite3"
+  "jet_plan:src/catalogue/jet_sql.cpp src/catalogue/jet_where_plan.cpp src/catalogue/jet_like.cpp src/catalogue/day_number.cpp src/catalogue/jet_sql_postgres.cpp src/catalogue/jet_like_regex.cpp src/catalogue/pg_text.cpp src/catalogue/schema.cpp src/catalogue/schema_postgres.cpp src/catalogue/database_files.cpp src/catalogue/fetch_templates.cpp src/catalogue/sql_statement.cpp src/catalogue/field_value.cpp src/catalogue/pg_connection.cpp src/catalogue/server_schema.cpp $text_sources -lsqlite3 -lpq"
   "profile_file:$text_sources"
   "split_tokens:$text_sources"
   "script_line:src/schedule/script/script_tokens.cpp"
@@ -63,7 +63,7 @@ targets=(
 launcher=()
 command -v ccache > /dev/null 2>&1 && launcher=(ccache)
 compile_flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined
-               -fno-sanitize-recover=all -I "$root/src")
+               -fno-sanitize-recover=all -I "$root/src" -I /usr/include/postgresql)
 object_of() {
   local source="$1" object
   object="$out/obj/${source//\//_}.o"

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-charts-dev libqt6opengl6-dev libgl-dev libsqlite3-dev sqlite3 libblkid-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev postgresql-15 libpq-dev
   python3 python3-pyftpdlib lftp duc time poppler-utils xvfb xauth locales-all
   fonts-dejavu-core shared-mime-info e2fsprogs tzdata util-linux
   ccache strace locales btrfs-progs sshfs openssh-server libglib2.0-bin

@@ -44,7 +44,7 @@ bool IsDotName(std::string_view name) {
     return name == "." || name == "..";
 }
 
-bool Run(sqlite3* db, std::string_view sql, std::initializer_list<std::int64_t> values) {
+bool Run(DbHandle db, std::string_view sql, std::initializer_list<std::int64_t> values) {
     SqlStatement statement;
     if (!statement.Prepare(db, sql)) {
         return false;
@@ -194,7 +194,7 @@ CatalogueSync::FolderFiles& CatalogueSync::FilesOf(std::int32_t folder_id) {
     auto [it, added] = files_.try_emplace(folder_id);
     if (added) {
         SqlStatement statement;
-        if (statement.Prepare(catalogue_.handle(),
+        if (statement.Prepare(catalogue_.connection(),
                               "SELECT \"File ID\", \"Name\", \"Size\", \"Compressed\" FROM "
                               "\"File\" WHERE \"Parent ID\" = ?")) {
             statement.BindInt(1, folder_id);
@@ -257,7 +257,7 @@ void CatalogueSync::AddToTotals(FolderNode* folder, double size, std::int64_t fi
 bool CatalogueSync::FlushTotals() {
     bool volumes_ok = true;
     for (const auto& [root_id, counts] : volume_counts_) {
-        volumes_ok = Run(catalogue_.handle(),
+        volumes_ok = Run(catalogue_.connection(),
                          "UPDATE \"Volume\" SET \"Files\" = COALESCE(\"Files\", 0) + ?, \"Folders\" = "
                          "COALESCE(\"Folders\", 0) + ? WHERE \"Folder ID\" = ?",
                          {counts.first, counts.second, root_id}) &&
@@ -271,7 +271,7 @@ bool CatalogueSync::FlushTotals() {
         return true;
     }
     SqlStatement statement;
-    if (!statement.Prepare(catalogue_.handle(),
+    if (!statement.Prepare(catalogue_.connection(),
                            "UPDATE \"Folder\" SET \"Size\" = COALESCE(\"Size\", 0) + ?, \"Files\" = "
                            "COALESCE(\"Files\", 0) + ?, \"Blocks\" = COALESCE(\"Blocks\", 0) + ? WHERE "
                            "\"Folder ID\" = ?")) {
@@ -305,7 +305,7 @@ bool CatalogueSync::RecordFile(FolderNode* folder, const std::string& folder_pat
         }
         // A name without an extension has no Type, whatever the old name had.
         if (record.entry.name.find('.') == std::string::npos &&
-            !Run(catalogue_.handle(), "UPDATE \"File\" SET \"Type\" = NULL WHERE \"File ID\" = ?",
+            !Run(catalogue_.connection(), "UPDATE \"File\" SET \"Type\" = NULL WHERE \"File ID\" = ?",
                  {record.file_id})) {
             return Fail();
         }
@@ -332,7 +332,7 @@ bool CatalogueSync::ForgetFile(FolderNode* folder, const std::string& name) {
     if (it == files.end()) {
         return true;
     }
-    if (!Run(catalogue_.handle(), "DELETE FROM \"File\" WHERE \"File ID\" = ?", {it->second.id})) {
+    if (!Run(catalogue_.connection(), "DELETE FROM \"File\" WHERE \"File ID\" = ?", {it->second.id})) {
         return Fail();
     }
     AddToTotals(folder, -static_cast<double>(it->second.size), -1,
@@ -413,7 +413,7 @@ bool CatalogueSync::FolderLeft(FolderNode* node) {
     if (!FlushTotals()) {
         return false;
     }
-    sqlite3* db = catalogue_.handle();
+    const DbHandle db = catalogue_.connection();
     const std::int64_t first = node->folder_id;
     const std::int64_t n = static_cast<std::int64_t>(node->folders) + 1;
     const std::int64_t last = first + n - 1;
@@ -470,7 +470,7 @@ bool CatalogueSync::FolderLeft(FolderNode* node) {
 
 bool CatalogueSync::WriteFolderDetails(std::int32_t folder_id, const FolderScanRecord& record) {
     SqlStatement statement;
-    if (!statement.Prepare(catalogue_.handle(),
+    if (!statement.Prepare(catalogue_.connection(),
                            "UPDATE \"Folder\" SET \"Attributes\" = ?, \"Owner\" = ?, \"Create Date\" = ?, "
                            "\"Modify Date\" = ?, \"Access Date\" = ? WHERE \"Folder ID\" = ?")) {
         return Fail();
@@ -581,7 +581,7 @@ bool CatalogueSync::EntryRenamed(const std::string& new_path, const std::string&
             return EntryArrived(new_path);
         }
         SqlStatement statement;
-        if (!statement.Prepare(catalogue_.handle(),
+        if (!statement.Prepare(catalogue_.connection(),
                                "UPDATE \"Folder\" SET \"Name\" = ? WHERE \"Folder ID\" = ?")) {
             return Fail();
         }

@@ -67,8 +67,8 @@ bool OnSameVolume(std::string_view a, std::string_view b, const std::vector<std:
 
 std::int32_t FileIdByName(Catalogue& catalogue, std::int32_t folder_id, std::string_view name) {
     SqlStatement statement;
-    if (catalogue.handle() == nullptr ||
-        !statement.Prepare(catalogue.handle(),
+    if (!catalogue.connection() ||
+        !statement.Prepare(catalogue.connection(),
                            "SELECT \"File ID\" FROM \"File\" WHERE \"Parent ID\" = ? AND \"Name\" = ?")) {
         return 0;
     }

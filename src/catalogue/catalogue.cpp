@@ -7,10 +7,12 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 #include "catalogue/database_files.h"
 #include "catalogue/jet_sql.h"
 #include "catalogue/schema.h"
+#include "catalogue/server_schema.h"
 #include "platform/volumes.h"
 
 namespace korvane {
@@ -25,17 +27,45 @@ std::string FolderOf(const std::string& path) {
 }
 
 // One count from a query that returns a single number.
-bool CountOf(sqlite3* db, const char* sql, std::int64_t& count, std::string& error) {
+bool CountOf(DbHandle db, const std::string& sql, std::int64_t& count, std::string& error) {
     SqlStatement statement;
     if (!statement.Prepare(db, sql, &error)) {
         return false;
     }
     int rc = statement.Step();
     if (rc != SQLITE_ROW) {
-        error = SqliteMessage(db);
+        error = statement.Message();
         return false;
     }
     count = statement.ColumnInt(0);
+    return true;
+}
+
+// SQLite's own check of the file's pages and its schema; each finding goes
+// to finding. False when the check cannot go on to the catalogue's rules.
+bool CheckPages(sqlite3* db, const std::function<void(const std::string&)>& finding) {
+    SqlStatement pages;
+    std::string error;
+    if (!pages.Prepare(db, "PRAGMA integrity_check(100)", &error)) {
+        finding("The catalogue could not be checked: " + error);
+        return false;
+    }
+    int rc;
+    while ((rc = pages.Step()) == SQLITE_ROW) {
+        std::string_view line = pages.ColumnText(0);
+        if (line != "ok") {
+            finding("Damaged: " + std::string(line));
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        finding("The catalogue could not be read: " + SqliteMessage(db));
+        return false;
+    }
+    pages.Finalize();
+    if (!VerifyCatalogueSchema(db, error)) {
+        finding(error);
+        return false;
+    }
     return true;
 }
 
@@ -73,6 +103,22 @@ void Catalogue::ShowEngineMessage(std::string_view message) const {
     ui_.ShowMessage(message, MessageIcon::Exclamation, MessageButtons::Ok);
 }
 
+DbHandle Catalogue::connection() const {
+    return pg_ != nullptr ? DbHandle(pg_.get()) : DbHandle(db_.get());
+}
+
+std::string Catalogue::LastRowError() const {
+    if (pg_ == nullptr) {
+        return SqliteMessage(db_.get());
+    }
+    for (const TableCursor* cursor : {&file_, &folder_, &volume_, &computer_}) {
+        if (!cursor->last_error().empty()) {
+            return cursor->last_error();
+        }
+    }
+    return pg_->Message();
+}
+
 bool Catalogue::OpenCatalogue(const std::string& path) {
     if (IsOpen()) {
         CloseCatalogue();
@@ -80,6 +126,9 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
     last_error_.clear();
     if (path.empty()) {
         return Fail("No catalogue file name was given.");
+    }
+    if (IsPostgresUri(path)) {
+        return OpenServerCatalogue(path);
     }
     sqlite3* raw = nullptr;
     // Never created here, and no URI names: the file must be there already.
@@ -120,6 +169,75 @@ bool Catalogue::OpenCatalogue(const std::string& path) {
     return true;
 }
 
+bool Catalogue::OpenServerCatalogue(const std::string& uri) {
+    auto pg = std::make_unique<PgConnection>();
+    std::string error;
+    bool any = false;
+    if (!pg->Connect(uri, error) || !ServerHasCatalogueTables(*pg, any, error)) {
+        return Fail(error);
+    }
+    // An empty database becomes an empty catalogue, as a new file would.
+    if (!any && !CreateServerCatalogueSchema(*pg, error)) {
+        return Fail("The catalogue could not be created: " + error);
+    }
+    if (!VerifyServerCatalogueSchema(*pg, error)) {
+        return Fail(error);
+    }
+    pg_ = std::move(pg);
+    server_work_ = 0;
+    server_build_ = false;
+    path_ = uri;
+    return true;
+}
+
+bool Catalogue::BeginServerWork(bool consistent) {
+    if (pg_ == nullptr) {
+        return true;
+    }
+    // A connection lost while no work was under way is made again: nothing
+    // was pending, so nothing is lost.
+    if (server_work_ == 0 && !pg_->Alive()) {
+        std::string error;
+        if (!pg_->Reconnect(error)) {
+            return Fail(error);
+        }
+    }
+    if (server_work_ == 0 && !pg_->InTransaction()) {
+        std::string error;
+        if (!pg_->Execute(consistent ? "BEGIN ISOLATION LEVEL REPEATABLE READ" : "BEGIN", &error)) {
+            return Fail(error);
+        }
+    }
+    ++server_work_;
+    return true;
+}
+
+bool Catalogue::EndServerWork(bool commit) {
+    if (pg_ == nullptr || server_work_ == 0) {
+        return true;
+    }
+    if (--server_work_ > 0 || !pg_->InTransaction()) {
+        return true;
+    }
+    std::string error;
+    if (PQtransactionStatus(pg_->get()) == PQTRANS_INERROR) {
+        pg_->Execute("ROLLBACK");
+        pg_->DiscardCopies();
+        return Fail(commit ? "The catalogue's changes were undone after an error on the server." : "");
+    }
+    if (!commit) {
+        pg_->DiscardCopies();
+        pg_->Execute("ROLLBACK");
+        return true;
+    }
+    if (!pg_->FlushCopies(&error) || !pg_->Execute("COMMIT", &error)) {
+        pg_->Execute("ROLLBACK");
+        pg_->DiscardCopies();
+        return Fail(error);
+    }
+    return true;
+}
+
 void Catalogue::MapForReading(bool on) {
     if (mappable_ && db_ != nullptr) {
         // Without effect while SQLite holds mapped pages; an error only costs speed.
@@ -131,6 +249,7 @@ bool Catalogue::CloseCatalogue() {
     if (Rebuilding()) {
         DiscardRebuild();
         path_.clear();
+        pg_.reset();
         return true;
     }
     if (!IsOpen()) {
@@ -142,6 +261,15 @@ bool Catalogue::CloseCatalogue() {
     }
     user_volumes_.Close();
     bool ok = true;
+    if (pg_ != nullptr) {
+        if (server_work_ > 0) {
+            server_work_ = 1;
+            ok = EndServerWork(true);
+        }
+        pg_.reset();
+        path_.clear();
+        return ok;
+    }
     if (sqlite3_get_autocommit(db_.get()) == 0) {
         std::string error;
         if (!ExecuteSql(db_.get(), "COMMIT", &error)) {
@@ -163,6 +291,27 @@ bool Catalogue::OpenCatalogueTables() {
     }
     bool began = false;
     std::string error;
+    if (pg_ != nullptr) {
+        if (!BeginServerWork()) {
+            ShowEngineMessage(last_error_);
+            return false;
+        }
+        for (TableCursor* cursor : {&computer_, &volume_, &folder_, &file_}) {
+            if (!cursor->Open(connection())) {
+                error = cursor->last_error();
+                computer_.Close();
+                volume_.Close();
+                folder_.Close();
+                file_.Close();
+                EndServerWork(false);
+                ShowEngineMessage(error);
+                return Fail(error);
+            }
+            cursor->set_bulk_load(server_build_);
+        }
+        tables_open_ = true;
+        return true;
+    }
     if (sqlite3_get_autocommit(db_.get()) != 0) {
         if (!ExecuteSql(db_.get(), "BEGIN", &error)) {
             ShowEngineMessage(error);
@@ -198,6 +347,13 @@ bool Catalogue::OpenCatalogueTables() {
 }
 
 bool Catalogue::CommitPending() {
+    if (pg_ != nullptr) {
+        if (!EndServerWork(true)) {
+            ShowEngineMessage(last_error_);
+            return false;
+        }
+        return true;
+    }
     if (sqlite3_get_autocommit(db_.get()) != 0) {
         return true;
     }
@@ -229,7 +385,7 @@ bool Catalogue::EmptyCatalogueTables() {
     for (const TableDef* table : {&ComputerTable(), &VolumeTable(), &FolderTable(), &FileTable()}) {
         std::string error;
         const std::string sql = "DELETE FROM " + QuoteSqlName(table->name);
-        if (!ExecuteSql(db_.get(), sql.c_str(), &error)) {
+        if (!ExecuteSql(connection(), sql.c_str(), &error)) {
             ok = Fail(error);
         }
     }
@@ -241,15 +397,17 @@ bool Catalogue::ReadIdCounters(IdCounters& counters) {
         return false;
     }
     SqlStatement statement;
-    if (!statement.Prepare(db_.get(),
+    const std::string first = pg_ != nullptr ? "\"Computer ID\"" : "rowid";
+    if (!statement.Prepare(connection(),
                            "SELECT \"Volume Key\", \"Folder Key\", \"File Key\" FROM \"Computer\" "
-                           "ORDER BY rowid LIMIT 1",
+                           "ORDER BY " +
+                               first + " LIMIT 1",
                            &last_error_)) {
         return false;
     }
     int rc = statement.Step();
     if (rc != SQLITE_ROW) {
-        return Fail(rc == SQLITE_DONE ? "The catalogue has no Computer row." : SqliteMessage(db_.get()));
+        return Fail(rc == SQLITE_DONE ? "The catalogue has no Computer row." : statement.Message());
     }
     std::int32_t* targets[] = {&counters.next_volume, &counters.next_folder, &counters.next_file};
     for (int i = 0; i < 3; ++i) {
@@ -266,18 +424,20 @@ bool Catalogue::WriteIdCounters(const IdCounters& counters) {
         return false;
     }
     SqlStatement statement;
+    const std::string first = pg_ != nullptr ? "\"Computer ID\"" : "rowid";
     if (!statement.Prepare(
-            db_.get(),
+            connection(),
             "UPDATE \"Computer\" SET \"Volume Key\" = ?1, \"Folder Key\" = ?2, \"File Key\" = ?3 "
-            "WHERE rowid = (SELECT rowid FROM \"Computer\" ORDER BY rowid LIMIT 1)",
+            "WHERE " +
+                first + " = (SELECT " + first + " FROM \"Computer\" ORDER BY " + first + " LIMIT 1)",
             &last_error_)) {
         return false;
     }
     if (!statement.BindInt(1, counters.next_volume) || !statement.BindInt(2, counters.next_folder) ||
         !statement.BindInt(3, counters.next_file) || statement.Step() != SQLITE_DONE) {
-        return Fail(SqliteMessage(db_.get()));
+        return Fail(statement.Message());
     }
-    if (sqlite3_changes64(db_.get()) != 1) {
+    if (statement.Changes() != 1) {
         return Fail("The catalogue has no Computer row.");
     }
     return true;
@@ -310,33 +470,21 @@ bool Catalogue::IntegrityCheck(std::string& report) {
         ok = false;
     };
 
-    SqlStatement pages;
     std::string error;
-    if (!pages.Prepare(db_.get(), "PRAGMA integrity_check(100)", &error)) {
-        finding("The catalogue could not be checked: " + error);
-        return Fail(error);
-    }
-    int rc;
-    while ((rc = pages.Step()) == SQLITE_ROW) {
-        std::string_view line = pages.ColumnText(0);
-        if (line != "ok") {
-            finding("Damaged: " + std::string(line));
+    if (pg_ != nullptr) {
+        if (!VerifyServerCatalogueSchema(*pg_, error)) {
+            finding(error);
+            last_error_ = report;
+            return false;
         }
-    }
-    if (rc != SQLITE_DONE) {
-        finding("The catalogue could not be read: " + SqliteMessage(db_.get()));
+    } else if (!CheckPages(db_.get(), finding)) {
         last_error_ = report;
         return false;
     }
-    pages.Finalize();
-    if (!VerifyCatalogueSchema(db_.get(), error)) {
-        finding(error);
-        last_error_ = report;
-        return false;
-    }
+    const std::string first = pg_ != nullptr ? "\"Computer ID\"" : "rowid";
 
     struct Rule {
-        const char* sql;
+        std::string sql;
         const char* text;  // %lld: the number of rows found
     };
     const Rule rules[] = {
@@ -350,18 +498,19 @@ bool Catalogue::IntegrityCheck(std::string& report) {
          "(SELECT 1 FROM \"Folder\" AS p WHERE p.\"Folder ID\" = v.\"Folder ID\")",
          "%lld volumes name a root folder that does not exist."},
         // A catalogue never built has no Computer row and nothing that needs one.
-        {"SELECT (SELECT count(*) FROM \"Computer\") = 0 AND (EXISTS (SELECT 1 FROM \"Volume\") OR "
-         "EXISTS (SELECT 1 FROM \"Folder\") OR EXISTS (SELECT 1 FROM \"File\"))",
+        {"SELECT CASE WHEN (SELECT count(*) FROM \"Computer\") = 0 AND (EXISTS (SELECT 1 FROM \"Volume\") OR "
+         "EXISTS (SELECT 1 FROM \"Folder\") OR EXISTS (SELECT 1 FROM \"File\")) THEN 1 ELSE 0 END",
          "The Computer row is missing (%lld)."},
-        {"SELECT count(*) FROM \"Computer\" AS c WHERE rowid = (SELECT min(rowid) FROM \"Computer\") AND ("
-         "c.\"Volume Key\" <= (SELECT coalesce(max(\"Volume ID\"), 0) FROM \"Volume\") OR "
-         "c.\"Folder Key\" <= (SELECT coalesce(max(\"Folder ID\"), 0) FROM \"Folder\") OR "
-         "c.\"File Key\" <= (SELECT coalesce(max(\"File ID\"), 0) FROM \"File\"))",
+        {"SELECT count(*) FROM \"Computer\" AS c WHERE " + first + " = (SELECT min(" + first +
+             ") FROM \"Computer\") AND ("
+             "c.\"Volume Key\" <= (SELECT coalesce(max(\"Volume ID\"), 0) FROM \"Volume\") OR "
+             "c.\"Folder Key\" <= (SELECT coalesce(max(\"Folder ID\"), 0) FROM \"Folder\") OR "
+             "c.\"File Key\" <= (SELECT coalesce(max(\"File ID\"), 0) FROM \"File\"))",
          "The next-identifier counters are not above the identifiers in use (%lld)."},
     };
     for (const Rule& rule : rules) {
         std::int64_t count = 0;
-        if (!CountOf(db_.get(), rule.sql, count, error)) {
+        if (!CountOf(connection(), rule.sql, count, error)) {
             finding("The catalogue could not be checked: " + error);
             continue;
         }
@@ -388,6 +537,19 @@ bool CompactCatalogue(const std::string& path, std::string* error, int busy_time
     };
     if (path.empty()) {
         return fail("No catalogue file name was given.");
+    }
+    if (IsPostgresUri(path)) {
+        // The server keeps its own files; compacting is reclaiming dead rows
+        // and refreshing the planner's statistics.
+        PgConnection pg;
+        std::string message;
+        if (!pg.Connect(path, message) || !VerifyServerCatalogueSchema(pg, message) ||
+            !pg.Execute("VACUUM (ANALYZE) \"Computer\", \"Volume\", \"Folder\", \"File\", "
+                        "\"User Volumes\", \"Stored Queries\"",
+                        &message)) {
+            return fail(message);
+        }
+        return true;
     }
     const std::string folder = FolderOf(path);
     const std::string temporary = folder + "/~tmp.db";

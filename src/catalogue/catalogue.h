@@ -8,15 +8,27 @@
 // thus written together, and a crash in the middle leaves the catalogue as
 // it was when the tables were opened.
 //
+// On a PostgreSQL server (a Database setting that is a postgresql:// URI) the
+// same tables live in the server's database and several programs share
+// them. The catalogue then holds one server transaction while any of its
+// work is under way (open tables, a snapshot, a folder tree being read, a
+// build) and commits when the last of them ends. A build empties the tables
+// and writes its rows with COPY inside one transaction: other programs see
+// the previous catalogue until it commits, and a kill or a lost connection
+// rolls it back. Builds of one database take turns through an advisory
+// lock.
+//
 // Failures return false. Only opening and closing the tables (and setting a
 // stored query's SQL) show the engine's message, with the exclamation icon.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "app/user_interface.h"
+#include "catalogue/pg_connection.h"
 #include "catalogue/scan_records.h"
 #include "catalogue/sql_statement.h"
 #include "catalogue/stored_query.h"
@@ -36,11 +48,15 @@ class Catalogue {
     // Refuses, without changing the file, one that is missing, read-only, not
     // an SQLite database or without the catalogue's tables; last_error says
     // which.
+    // A postgresql:// (or postgres://) URI opens the catalogue on that
+    // server; the database's catalogue tables are created when it has none.
     bool OpenCatalogue(const std::string& path);
     // Closes the stored query, the tables (committing their work) and the
     // file. False when nothing was open.
     bool CloseCatalogue();
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return db_ != nullptr || pg_ != nullptr; }
+    // True when the catalogue is on a PostgreSQL server.
+    bool OnServer() const { return pg_ != nullptr; }
     const std::string& path() const { return path_; }
 
     // Opens Computer, Volume, Folder and File in that order and begins the
@@ -67,7 +83,11 @@ class Catalogue {
     bool FinishRebuild();
     // Discards the rebuild; the previous catalogue is open again, unchanged.
     void AbandonRebuild();
-    bool Rebuilding() const { return rebuild_lock_ >= 0; }
+    bool Rebuilding() const { return rebuild_lock_ >= 0 || server_build_; }
+    // Told (once) when a build on the server has to wait for another.
+    void set_build_wait_notice(std::function<void(const std::string&)> notice) {
+        build_wait_notice_ = std::move(notice);
+    }
 
     // Deletes every row of Computer, Volume, Folder and File (User Volumes and
     // the stored queries stay). An error on one table does not stop the
@@ -97,11 +117,21 @@ class Catalogue {
     // report gets one line per finding, or a line saying all is in order.
     bool IntegrityCheck(std::string& report);
 
+    // The SQLite connection; null on a server.
     sqlite3* handle() const { return db_.get(); }
+    // The connection of either engine.
+    DbHandle connection() const;
+    // Server work nests: the first Begin starts a transaction (repeatable
+    // read when consistent, for several reads of one state), the last End
+    // commits it (or rolls it back). Without effect on SQLite.
+    bool BeginServerWork(bool consistent = false);
+    bool EndServerWork(bool commit = true);
     UserInterface& ui() const { return ui_; }
     // Shows an engine message the way the catalogue's failure rules say:
     // exclamation icon, OK button, at most 511 characters.
     void ShowEngineMessage(std::string_view message) const;
+    // The engine's message for a row a table cursor could not save.
+    std::string LastRowError() const;
     // The reason for the last failure of an operation of this object.
     const std::string& last_error() const { return last_error_; }
     // Reads pages through a memory map while on, where the catalogue's disk
@@ -118,6 +148,9 @@ class Catalogue {
     // committing; the rebuild file and its lock go.
     void DiscardRebuild();
     void ReleaseConnection();
+    bool OpenServerCatalogue(const std::string& uri);
+    bool BeginServerRebuild();
+    bool EndServerRebuild(bool commit);
 
     UserInterface& ui_;
     SqliteConnection db_;
@@ -134,13 +167,18 @@ class Catalogue {
     std::string last_error_;
     // The rebuild file, locked while a build writes it; -1 when none.
     int rebuild_lock_ = -1;
+    std::unique_ptr<PgConnection> pg_;
+    int server_work_ = 0;  // nested users of the server transaction
+    bool server_build_ = false;
+    std::function<void(const std::string&)> build_wait_notice_;
 };
 
 // Removes what a killed build left beside the catalogue at path, unless a
 // build is still writing it.
 void RemoveAbandonedRebuild(const std::string& path);
 
-// Compacts a closed catalogue: VACUUM INTO "~tmp.db" in the same folder (the
+// Compacts a closed catalogue. On a server: VACUUM and ANALYZE of its
+// tables. In a file: VACUUM INTO "~tmp.db" in the same folder (the
 // current folder for a bare file name), then the copy replaces the file. The
 // catalogue stays exclusively locked throughout, so one that another process
 // is using is left alone; any failure leaves the catalogue file as it was.

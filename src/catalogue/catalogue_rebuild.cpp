@@ -181,6 +181,67 @@ void RemoveAbandonedRebuild(const std::string& path) {
     ::close(fd);
 }
 
+namespace {
+
+// The advisory lock that builds of one database take turns with (the server
+// keeps advisory locks per database).
+constexpr std::int64_t kServerBuildLock = 7175161531;
+
+}  // namespace
+
+bool Catalogue::BeginServerRebuild() {
+    // As on SQLite, a build ends the stored query's snapshot.
+    stored_query_->Release();
+    user_volumes_.Close();
+    if (server_work_ != 0 || pg_->InTransaction()) {
+        return Fail("The catalogue is not ready for a build.");
+    }
+    std::string error;
+    if (!pg_->Execute("BEGIN", &error)) {
+        return Fail(error);
+    }
+    server_work_ = 1;
+    server_build_ = true;
+    SqlStatement lock;
+    bool held = false;
+    if (lock.Prepare(connection(), "SELECT pg_try_advisory_xact_lock(?1)", &error) &&
+        lock.BindInt(1, kServerBuildLock) && lock.Step() == SQLITE_ROW) {
+        held = lock.ColumnInt(0) != 0;
+        if (!held) {
+            if (build_wait_notice_) {
+                build_wait_notice_(
+                    "Another build of the catalogue is running; this build waits for it to end.");
+            }
+            lock.Finalize();
+            held = lock.Prepare(connection(), "SELECT pg_advisory_xact_lock(?1)", &error) &&
+                   lock.BindInt(1, kServerBuildLock) && lock.Step() == SQLITE_ROW;
+        }
+    }
+    if (!held || !EmptyCatalogueTables()) {
+        if (!held) {
+            error = lock.Message().empty() ? error : lock.Message();
+        } else {
+            error = last_error_;
+        }
+        EndServerRebuild(false);
+        return Fail("The catalogue cannot be rebuilt: " + error);
+    }
+    return true;
+}
+
+bool Catalogue::EndServerRebuild(bool commit) {
+    stored_query_->Release();
+    computer_.Close();
+    volume_.Close();
+    file_.Close();
+    folder_.Close();
+    tables_open_ = false;
+    user_volumes_.Close();
+    server_build_ = false;
+    server_work_ = server_work_ > 0 ? 1 : 0;
+    return EndServerWork(commit);
+}
+
 void Catalogue::ReleaseConnection() {
     stored_query_->Release();
     computer_.Close();
@@ -197,6 +258,9 @@ bool Catalogue::BeginRebuild() {
         return Fail("The catalogue is not ready for a build.");
     }
     last_error_.clear();
+    if (pg_ != nullptr) {
+        return BeginServerRebuild();
+    }
     const std::string building = RebuildPathOf(path_);
     const int fd = ::open(building.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -250,6 +314,12 @@ bool Catalogue::BeginRebuild() {
 }
 
 void Catalogue::DiscardRebuild() {
+    if (pg_ != nullptr) {
+        const std::string reason = last_error_;
+        EndServerRebuild(false);
+        last_error_ = reason;
+        return;
+    }
     ReleaseConnection();
     RemoveDatabaseFiles(RebuildPathOf(path_));
     ::close(rebuild_lock_);
@@ -258,6 +328,10 @@ void Catalogue::DiscardRebuild() {
 
 void Catalogue::AbandonRebuild() {
     if (!Rebuilding()) {
+        return;
+    }
+    if (pg_ != nullptr) {
+        DiscardRebuild();
         return;
     }
     const std::string previous = path_;
@@ -273,6 +347,23 @@ void Catalogue::AbandonRebuild() {
 bool Catalogue::FinishRebuild() {
     if (!Rebuilding()) {
         return Fail("No build is in progress.");
+    }
+    if (pg_ != nullptr) {
+        if (tables_open_) {
+            Fail("The build was not committed.");
+            AbandonRebuild();
+            return false;
+        }
+        // The planner's figures describe the new rows from the commit on.
+        std::string error;
+        if (!pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error)) {
+            Fail(error);
+            AbandonRebuild();
+            return false;
+        }
+        // Other programs see the new catalogue from this commit on; a failure
+        // rolls it back and leaves the previous one in place.
+        return EndServerRebuild(true);
     }
     if (tables_open_ || sqlite3_get_autocommit(db_.get()) == 0) {
         Fail("The build was not committed.");

@@ -64,24 +64,33 @@ std::size_t FolderTree::loaded_bytes() const {
 
 bool FolderTree::LoadFolderTree(Catalogue& catalogue) {
     FreeFolderTree();
-    sqlite3* db = catalogue.handle();
-    if (db == nullptr) {
+    const DbHandle db = catalogue.connection();
+    if (!db) {
         return false;
     }
     // Both passes read one consistent state of the table.
-    const bool own_transaction = sqlite3_get_autocommit(db) != 0 && ExecuteSql(db, "BEGIN");
     struct EndRead {
-        sqlite3* db;
+        DbHandle db;
+        Catalogue& catalogue;
         bool active;
         ~EndRead() {
-            if (active) {
+            if (!active) {
+                return;
+            }
+            if (db.pg != nullptr) {
+                catalogue.EndServerWork(true);
+            } else {
                 ExecuteSql(db, "COMMIT");
             }
         }
-    } end_read{db, own_transaction};
+    } end_read{db, catalogue,
+               db.pg != nullptr ? catalogue.BeginServerWork(true)
+                                : sqlite3_get_autocommit(db.sqlite) != 0 && ExecuteSql(db, "BEGIN")};
 
     SqlStatement count;
-    if (!count.Prepare(db, "SELECT count(*), total(length(CAST(\"Name\" AS BLOB))) FROM \"Folder\"") ||
+    if (!count.Prepare(db, db.pg != nullptr
+                               ? "SELECT count(*), coalesce(sum(octet_length(\"Name\")), 0) FROM \"Folder\""
+                               : "SELECT count(*), total(length(CAST(\"Name\" AS BLOB))) FROM \"Folder\"") ||
         count.Step() != SQLITE_ROW) {
         return true;
     }
@@ -95,9 +104,9 @@ bool FolderTree::LoadFolderTree(Catalogue& catalogue) {
     const std::size_t names_capacity = static_cast<std::size_t>(name_bytes) + capacity;
 
     SqlStatement read;
-    if (!read.Prepare(
-            db,
-            "SELECT \"Folder ID\", \"Parent ID\", \"Folders\", \"Name\" FROM \"Folder\" ORDER BY rowid")) {
+    if (!read.Prepare(db, std::string("SELECT \"Folder ID\", \"Parent ID\", \"Folders\", \"Name\" FROM "
+                                      "\"Folder\" ORDER BY ") +
+                              (db.pg != nullptr ? "\"Folder ID\"" : "rowid"))) {
         return true;
     }
     std::unique_ptr<FolderNode[]> nodes(new (std::nothrow) FolderNode[capacity]);

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "catalogue/jet_sql.h"
+#include "catalogue/jet_tokens.h"
 
 namespace korvane {
 namespace {
@@ -519,6 +520,10 @@ FastResult FastMatch(std::string_view pattern, std::string_view text) {
 }
 
 }  // namespace
+
+char32_t JetLikeFoldCase(char32_t c) {
+    return FoldCase(c);
+}
 
 bool JetLikeMatch(std::string_view pattern, std::string_view text, bool* malformed) {
     if (malformed != nullptr) {

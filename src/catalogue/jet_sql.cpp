@@ -1,4 +1,4 @@
-// Jet SQL to SQLite: one left-to-right lexing pass that turns each literal
+// Jet SQL to SQLite (or PostgreSQL): one left-to-right lexing pass that turns each literal
 // into one token (so nothing inside a literal or a bracketed name is ever
 // rewritten), then a structural pass over the tokens for TOP, UNION and
 // ORDER BY.
@@ -23,10 +23,12 @@ std::string At(std::size_t position) {
 }
 
 // Words that are not Jet, or that would reach SQLite's own LIKE, GLOB or
-// collations and so break the translator's contract.
+// collations and so break the translator's contract. INTO, FOR and RETURNING
+// have no place in a SELECT SQLite can run, while a server would make a
+// table of the answer or lock the rows.
 constexpr std::string_view kRefusedWords[] = {
-    "DISTINCTROW", "IIF",    "NZ",     "ESCAPE", "GLOB",   "REGEXP", "MATCH",   "COLLATE",
-    "LIMIT",       "OFFSET", "PRAGMA", "ATTACH", "DETACH", "VACUUM", "REINDEX",
+    "DISTINCTROW", "IIF",    "NZ",     "ESCAPE", "GLOB",   "REGEXP",  "MATCH", "COLLATE", "LIMIT",
+    "OFFSET",      "PRAGMA", "ATTACH", "DETACH", "VACUUM", "REINDEX", "INTO",  "FOR",     "RETURNING",
 };
 
 class Lexer {
@@ -373,10 +375,8 @@ void EmitBranch(const std::vector<Token>& tokens, const Branch& branch, std::str
     EmitRange(tokens, rest, branch.end, out);
 }
 
-}  // namespace
-
-bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
-                     const JetPlanHints& hints) {
+bool Translate(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
+               const JetPlanHints& hints, bool postgres) {
     sqlite_sql.clear();
     error.clear();
     if (const std::size_t nul = jet_sql.find('\0'); nul != std::string_view::npos) {
@@ -476,7 +476,12 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
             return false;
         }
     }
-    if (hints.plan_where) {
+    if (postgres) {
+        if (!RewriteTokensForPostgres(tokens, begin, end, error)) {
+            return false;
+        }
+        OrderNullsAsSqlite(tokens, last_end, end);
+    } else if (hints.plan_where) {
         PlanWhereClauses(tokens, begin, end, hints);
     }
 
@@ -492,6 +497,9 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
             out += "SELECT * FROM (";
             EmitBranch(tokens, branch, out);
             out += " LIMIT " + branch.limit + ")";
+            if (postgres) {
+                out += " AS \"TOP " + std::to_string(b + 1) + "\"";  // a subquery needs a name there
+            }
         } else {
             EmitBranch(tokens, branch, out);
         }
@@ -510,6 +518,18 @@ bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::str
     out += ';';
     sqlite_sql = std::move(out);
     return true;
+}
+
+}  // namespace
+
+bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
+                     const JetPlanHints& hints) {
+    return Translate(jet_sql, sqlite_sql, error, hints, false);
+}
+
+bool TranslateJetSqlForPostgres(std::string_view jet_sql, std::string& postgres_sql, std::string& error,
+                                const JetPlanHints& hints) {
+    return Translate(jet_sql, postgres_sql, error, hints, true);
 }
 
 namespace {

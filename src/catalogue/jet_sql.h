@@ -48,6 +48,22 @@ struct JetPlanHints {
 bool TranslateJetSql(std::string_view jet_sql, std::string& sqlite_sql, std::string& error,
                      const JetPlanHints& hints = {});
 
+// The same translation for a catalogue on PostgreSQL, with the same refusals.
+// Names are quoted ("Parent ID"; Jet's case-blind names take the catalogue's
+// or the alias's spelling), texts are PostgreSQL literals, #dates# day numbers
+// as double precision, TOP n a LIMIT (a UNION branch becomes a named
+// subquery). Like and Not Like become ILIKE in collation "C" where that is
+// exact (ASCII patterns of literals, * and ?, without k or s), else regular
+// expression matches (~, !~) with Jet's wildcards and the matcher's case
+// folding spelled out, so the answer equals SQLite's whatever the database's
+// locale; a malformed pattern is refused here. Texts compare byte by byte through the catalogue's
+// collation "C". A division by zero gives NULL, as on SQLite. NULL sorts
+// first ascending and last descending, as on SQLite, and the empty text that
+// fills a number column in a branch without it becomes NaN, which sorts where
+// SQLite sorts that text. The WHERE planning is left to the server's planner.
+bool TranslateJetSqlForPostgres(std::string_view jet_sql, std::string& postgres_sql, std::string& error,
+                                const JetPlanHints& hints = {});
+
 // Jet's Like: * any run, ? one character, # one digit, [..] and [!..] lists,
 // case ignored beyond ASCII, each invalid UTF-8 byte one character.
 // A malformed pattern ("a[bc") sets malformed and matches nothing.

@@ -57,4 +57,28 @@ inline bool PunctIs(const Token& token, std::string_view text) {
 void PlanWhereClauses(std::vector<Token>& tokens, std::size_t begin, std::size_t end,
                       const JetPlanHints& hints);
 
+// The case folding the Jet Like matcher uses (one character to one).
+char32_t JetLikeFoldCase(char32_t c);
+
+// A Jet Like pattern as a PostgreSQL regular expression (ASCII only, every
+// other character written as \uXXXX or \UXXXXXXXX) that matches the same texts
+// as JetLikeMatch, given texts stored as pg_text.h describes and compared in
+// collation "C". False with error for a malformed pattern.
+bool JetLikeToPgRegex(std::string_view pattern, std::string& regex, std::string& error);
+
+// The same pattern for ILIKE in collation "C" (which folds ASCII letters
+// only), when that matches exactly the texts JetLikeMatch matches: ASCII
+// patterns of literals, "*" and "?" without k or s. False otherwise.
+bool JetLikeToPgIlike(std::string_view pattern, std::string& like);
+
+// Rewrites the tokens [begin, end) of a lexed statement for PostgreSQL: names
+// quoted, texts and dates as PostgreSQL literals, Like as a regular expression
+// match, division by zero as NULL. The token count stays the same.
+bool RewriteTokensForPostgres(std::vector<Token>& tokens, std::size_t begin, std::size_t end,
+                              std::string& error);
+
+// Gives each term of the ORDER BY clause in tokens [begin, end) SQLite's
+// place for NULL: first when ascending, last when descending.
+void OrderNullsAsSqlite(std::vector<Token>& tokens, std::size_t begin, std::size_t end);
+
 }  // namespace korvane

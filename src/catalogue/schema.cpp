@@ -1,5 +1,7 @@
 #include "catalogue/schema.h"
 
+#include "catalogue/server_schema.h"
+
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -238,6 +240,9 @@ bool CreateEmptyCatalogue(const std::string& path, std::string& error) {
     if (path.empty()) {
         error = "No catalogue file name was given.";
         return false;
+    }
+    if (IsPostgresUri(path)) {
+        return CreateServerCatalogue(path, error);
     }
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(path, ec))) {

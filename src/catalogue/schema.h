@@ -74,6 +74,15 @@ bool CreateEmptyCatalogue(const std::string& path, std::string& error);
 // database, inside whatever transaction the caller holds.
 bool CreateCatalogueSchema(sqlite3* db, std::string& error);
 
+// The statements that create every table, index and stored query of a
+// catalogue in an empty PostgreSQL database, to run in one transaction. The
+// same tables and columns as on SQLite: integers as integer (the volume
+// serial number as bigint), byte counts and day numbers as double precision,
+// texts as text compared byte by byte (collation "C"), so =, ORDER BY and
+// GROUP BY on text are exact as on SQLite. Stored query names are unique
+// without regard to ASCII case.
+std::string PostgresCatalogueSchemaSql();
+
 // True when the connection's database holds every table and column above with
 // the identifiers as integer primary keys. Reads only; error says what is
 // missing or the engine's message (a file that is no database).

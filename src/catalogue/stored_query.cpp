@@ -1,5 +1,6 @@
 #include "catalogue/stored_query.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -14,18 +15,25 @@ namespace {
 
 constexpr char kCacheTable[] = "temp.\"Korvane Snapshot\"";
 
-ColumnType TypeOfDeclared(const char* declared) {
-    if (declared == nullptr) {
-        return ColumnType::Text;
+ColumnType TypeOfDeclared(int declared) {
+    switch (declared) {
+        case SQLITE_INTEGER:
+            return ColumnType::Integer;
+        case SQLITE_FLOAT:
+            return ColumnType::Double;
+        default:
+            return ColumnType::Text;
     }
-    std::string_view type(declared);
-    if (EqualsNoCase(type, "INTEGER")) {
-        return ColumnType::Integer;
-    }
-    if (EqualsNoCase(type, "REAL")) {
-        return ColumnType::Double;
-    }
-    return ColumnType::Text;
+}
+
+// The server's snapshot cursor, and how many rows one fetch brings.
+constexpr char kServerCursor[] = "korvane_snapshot";
+constexpr int kServerBatch = 1000;
+
+// Names of stored queries compare without regard to ASCII case: SQLite's
+// column does so itself, the server's unique index is on lower("Name").
+std::string NameMatch(DbHandle db) {
+    return db.pg != nullptr ? "lower(\"Name\") = lower(?1)" : "\"Name\" = ?1";
 }
 
 // A whole text that is a number (the text filler "" is not).
@@ -59,18 +67,18 @@ bool StoredQuery::Fail(std::string message) {
 }
 
 bool StoredQuery::StoredQueryExists(std::string_view name) {
-    sqlite3* db = catalogue_.handle();
-    if (db == nullptr) {
+    DbHandle db = catalogue_.connection();
+    if (!db) {
         return false;
     }
     SqlStatement statement;
-    if (!statement.Prepare(db, "SELECT 1 FROM \"Stored Queries\" WHERE \"Name\" = ?1", &last_error_) ||
+    if (!statement.Prepare(db, "SELECT 1 FROM \"Stored Queries\" WHERE " + NameMatch(db), &last_error_) ||
         !statement.BindText(1, name)) {
         return false;
     }
     int rc = statement.Step();
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-        return Fail(SqliteMessage(db));
+        return Fail(statement.Message());
     }
     return rc == SQLITE_ROW;
 }
@@ -79,12 +87,12 @@ bool StoredQuery::OpenStoredQuery(std::string_view name) {
     if (open_) {
         CloseStoredQuery();
     }
-    sqlite3* db = catalogue_.handle();
-    if (db == nullptr) {
+    DbHandle db = catalogue_.connection();
+    if (!db) {
         return Fail("The catalogue is not open.");
     }
     SqlStatement statement;
-    if (!statement.Prepare(db, "SELECT \"Name\", \"SQL\" FROM \"Stored Queries\" WHERE \"Name\" = ?1",
+    if (!statement.Prepare(db, "SELECT \"Name\", \"SQL\" FROM \"Stored Queries\" WHERE " + NameMatch(db),
                            &last_error_) ||
         !statement.BindText(1, name)) {
         return false;
@@ -92,7 +100,7 @@ bool StoredQuery::OpenStoredQuery(std::string_view name) {
     int rc = statement.Step();
     if (rc != SQLITE_ROW) {
         return Fail(rc == SQLITE_DONE ? "There is no stored query " + std::string(name) + "."
-                                      : SqliteMessage(db));
+                                      : statement.Message());
     }
     name_.assign(statement.ColumnText(0));
     sql_.assign(statement.ColumnText(1));
@@ -110,8 +118,8 @@ bool StoredQuery::CreateStoredQuery(std::string_view name) {
     if (open_) {
         CloseStoredQuery();
     }
-    sqlite3* db = catalogue_.handle();
-    if (db == nullptr) {
+    DbHandle db = catalogue_.connection();
+    if (!db) {
         return Fail("The catalogue is not open.");
     }
     if (name.empty()) {
@@ -124,7 +132,7 @@ bool StoredQuery::CreateStoredQuery(std::string_view name) {
         return false;
     }
     if (statement.Step() != SQLITE_DONE) {
-        return Fail(SqliteMessage(db));
+        return Fail(statement.Message());
     }
     name_.assign(name);
     sql_.clear();
@@ -133,20 +141,26 @@ bool StoredQuery::CreateStoredQuery(std::string_view name) {
     return true;
 }
 
-bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error,
-                          bool any_order) {
+bool StoredQuery::Translate(std::string_view jet_sql, std::string& translated, std::string& error,
+                            bool any_order) {
+    const DbHandle db = catalogue_.connection();
     JetPlanHints hints;
     hints.any_order = any_order;
     SqlStatement highest;
-    if (highest.Prepare(catalogue_.handle(), "SELECT max(\"Folder ID\") FROM \"Folder\"") &&
-        highest.Step() == SQLITE_ROW) {
-        hints.highest_folder_id = sqlite3_column_int64(highest.get(), 0);
+    if (highest.Prepare(db, "SELECT max(\"Folder ID\") FROM \"Folder\"") && highest.Step() == SQLITE_ROW) {
+        hints.highest_folder_id = highest.ColumnInt(0);
     }
+    return db.pg != nullptr ? TranslateJetSqlForPostgres(jet_sql, translated, error, hints)
+                            : TranslateJetSql(jet_sql, translated, error, hints);
+}
+
+bool StoredQuery::Prepare(std::string_view jet_sql, SqlStatement& statement, std::string& error,
+                          bool any_order) {
     std::string translated;
-    if (!TranslateJetSql(jet_sql, translated, error, hints)) {
+    if (!Translate(jet_sql, translated, error, any_order)) {
         return false;
     }
-    return statement.Prepare(catalogue_.handle(), translated, &error);
+    return statement.Prepare(catalogue_.connection(), translated, &error) && statement.Describe(&error);
 }
 
 void StoredQuery::Describe(const SqlStatement& statement) {
@@ -154,19 +168,18 @@ void StoredQuery::Describe(const SqlStatement& statement) {
     const int count = statement.ColumnCount();
     for (int i = 0; i < count; ++i) {
         Column column;
-        const char* name = sqlite3_column_name(statement.get(), i);
-        column.name = name != nullptr ? name : "";
+        column.name = statement.ColumnName(i);
         column.type = ColumnTypeOfName(column.name);
         if (column.type == ColumnType::None) {
-            column.type = TypeOfDeclared(sqlite3_column_decltype(statement.get(), i));
+            column.type = TypeOfDeclared(statement.DeclaredType(i));
         }
         columns_.push_back(std::move(column));
     }
 }
 
 bool StoredQuery::SetStoredQuerySql(std::string_view jet_sql) {
-    sqlite3* db = catalogue_.handle();
-    if (!open_ || db == nullptr) {
+    DbHandle db = catalogue_.connection();
+    if (!open_ || !db) {
         return Fail("No stored query is open.");
     }
     SqlStatement statement;
@@ -175,22 +188,23 @@ bool StoredQuery::SetStoredQuerySql(std::string_view jet_sql) {
         catalogue_.ShowEngineMessage(error);
         return Fail(error);
     }
-    if (sqlite3_stmt_readonly(statement.get()) == 0) {
+    if (!statement.ReadOnly()) {
         error = "Only a SELECT statement can be stored as a query.";
         catalogue_.ShowEngineMessage(error);
         return Fail(error);
     }
     if (jet_sql != sql_) {
         SqlStatement update;
-        if (!update.Prepare(db, "UPDATE \"Stored Queries\" SET \"SQL\" = ?1 WHERE \"Name\" = ?2", &error) ||
+        const std::string match = db.pg != nullptr ? "lower(\"Name\") = lower(?2)" : "\"Name\" = ?2";
+        if (!update.Prepare(db, "UPDATE \"Stored Queries\" SET \"SQL\" = ?1 WHERE " + match, &error) ||
             !update.BindText(1, jet_sql) || !update.BindText(2, name_) || update.Step() != SQLITE_DONE) {
             if (error.empty()) {
-                error = SqliteMessage(db);
+                error = update.Message();
             }
             catalogue_.ShowEngineMessage(error);
             return Fail(error);
         }
-        if (sqlite3_changes64(db) != 1) {
+        if (update.Changes() != 1) {
             error = "The stored query " + name_ + " no longer exists.";
             catalogue_.ShowEngineMessage(error);
             return Fail(error);
@@ -242,14 +256,21 @@ bool StoredQuery::EnsureCacheTable() {
 
 bool StoredQuery::OpenQuerySnapshot(bool any_order) {
     CloseQuerySnapshot();
-    if (!open_ || catalogue_.handle() == nullptr) {
+    if (!open_ || !catalogue_.connection()) {
         return Fail("No stored query is open.");
     }
     std::string error;
+    if (catalogue_.OnServer()) {
+        std::string translated;
+        if (!Translate(sql_, translated, error, any_order)) {
+            return Fail(error);
+        }
+        return OpenServerSnapshot(translated);
+    }
     if (!Prepare(sql_, live_, error, any_order)) {
         return Fail(error);
     }
-    if (sqlite3_stmt_readonly(live_.get()) == 0) {
+    if (!live_.ReadOnly()) {
         live_.Finalize();
         return Fail("Only a SELECT statement can be run as a snapshot.");
     }
@@ -268,9 +289,106 @@ bool StoredQuery::OpenQuerySnapshot(bool any_order) {
     return true;
 }
 
+bool StoredQuery::OpenServerSnapshot(const std::string& translated) {
+    SqlStatement statement;
+    std::string error;
+    if (!statement.Prepare(catalogue_.connection(), translated, &error) || !statement.Describe(&error)) {
+        return Fail(error);
+    }
+    if (!statement.ReadOnly()) {
+        return Fail("Only a SELECT statement can be run as a snapshot.");
+    }
+    Describe(statement);
+    statement.Finalize();
+    // A cursor lives in a transaction; repeatable read keeps every batch to
+    // the rows of the moment the snapshot opened.
+    if (!catalogue_.BeginServerWork(true)) {
+        return Fail(catalogue_.last_error());
+    }
+    std::string sql = translated;
+    while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n')) {
+        sql.pop_back();
+    }
+    if (!catalogue_.connection().pg->Run(
+            std::string("DECLARE ") + kServerCursor + " SCROLL CURSOR FOR " + sql, {}, error)) {
+        catalogue_.EndServerWork(false);
+        return Fail(error);
+    }
+    server_ = true;
+    batch_.reset();
+    batch_first_ = batch_end_ = 0;
+    cursor_at_batch_end_ = true;
+    server_rows_ = -1;
+    rows_seen_ = 0;
+    position_ = -1;
+    row_.assign(columns_.size(), FieldValue{});
+    snapshot_open_ = true;
+    last_error_.clear();
+    if (!MoveServerRow(0) && !last_error_.empty()) {
+        CloseQuerySnapshot();
+        return false;
+    }
+    return true;
+}
+
+// Stands on the row at position: from the batch in hand, the next batch, or
+// a batch fetched after moving the cursor there.
+bool StoredQuery::MoveServerRow(std::int64_t position) {
+    last_error_.clear();
+    if (server_rows_ >= 0 && position >= server_rows_) {
+        position_ = -1;
+        return false;
+    }
+    if (!batch_ || position < batch_first_ || position >= batch_end_) {
+        PgConnection* pg = catalogue_.connection().pg;
+        std::string error;
+        if (!(cursor_at_batch_end_ && position == batch_end_)) {
+            if (!pg->Run("MOVE ABSOLUTE " + std::to_string(position) + " FROM " + kServerCursor, {}, error)) {
+                position_ = -1;
+                return Fail(error);
+            }
+        }
+        batch_ =
+            pg->Run("FETCH FORWARD " + std::to_string(kServerBatch) + " FROM " + kServerCursor, {}, error);
+        if (!batch_) {
+            position_ = -1;
+            return Fail(error);
+        }
+        const int fetched = PQntuples(batch_.get());
+        batch_first_ = position;
+        batch_end_ = position + fetched;
+        cursor_at_batch_end_ = true;
+        if (fetched < kServerBatch) {
+            server_rows_ = batch_end_;
+        }
+        if (fetched == 0) {
+            position_ = -1;
+            return false;
+        }
+    }
+    const int row = static_cast<int>(position - batch_first_);
+    for (std::size_t i = 0; i < row_.size(); ++i) {
+        row_[i] = PgField(batch_.get(), row, static_cast<int>(i));
+    }
+    position_ = position;
+    rows_seen_ = std::max(rows_seen_, position + 1);
+    return true;
+}
+
 bool StoredQuery::CloseQuerySnapshot() {
     if (!snapshot_open_) {
         return false;
+    }
+    if (server_) {
+        batch_.reset();
+        std::string error;
+        catalogue_.connection().pg->Run(std::string("CLOSE ") + kServerCursor, {}, error);
+        catalogue_.EndServerWork(true);
+        server_ = false;
+        snapshot_open_ = false;
+        position_ = -1;
+        rows_seen_ = 0;
+        return true;
     }
     live_.Finalize();
     cache_insert_.Finalize();
@@ -295,7 +413,7 @@ bool StoredQuery::StepLive() {
     if (rc != SQLITE_ROW) {
         live_done_ = true;
         if (rc != SQLITE_DONE) {
-            last_error_ = SqliteMessage(catalogue_.handle());
+            last_error_ = live_.Message();
         }
         live_.Reset();
         position_ = -1;
@@ -409,7 +527,7 @@ bool StoredQuery::LoadCachedRow(std::int64_t position) {
     }
     cache_read_.Reset();
     if (!cache_read_.BindInt(1, position)) {
-        return Fail(SqliteMessage(catalogue_.handle()));
+        return Fail(cache_read_.Message());
     }
     bool ok = false;
     if (cache_read_.Step() == SQLITE_ROW) {
@@ -455,6 +573,9 @@ bool StoredQuery::MoveQueryRow(std::int64_t position) {
     if (position == position_) {
         return true;
     }
+    if (server_) {
+        return MoveServerRow(position);
+    }
     if (position < rows_seen_) {
         return cache_ok_ ? LoadCachedRow(position) : RestartWithCache(position);
     }
@@ -486,6 +607,11 @@ bool StoredQuery::QueryFieldValue(int column, FieldValue& value) {
     }
     double number = 0.0;
     bool numeric = raw.kind == FieldKind::Text ? ParseNumber(raw.text, number) : raw.AsDouble(number);
+    // The server gives the empty-text filler of a number column as NaN (SQLite
+    // never stores one): it reads as null, as the filler does.
+    if (numeric && std::isnan(number) && raw.kind != FieldKind::Text) {
+        numeric = false;
+    }
     switch (type) {
         case ColumnType::Integer:
             if (raw.kind == FieldKind::Integer) {

@@ -11,6 +11,11 @@
 // one step per row, going back to any row already seen is one rowid lookup,
 // and a million-row answer is never held in memory. Rows already read do not
 // change if the catalogue changes while the snapshot is open.
+//
+// On a server the snapshot is a scrollable cursor of the catalogue's
+// transaction, read in batches: reading forward fetches the next batch, going
+// back moves the cursor there, and the rows are those of the moment the
+// snapshot opened.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +24,7 @@
 #include <vector>
 
 #include "catalogue/field_value.h"
+#include "catalogue/pg_connection.h"
 #include "catalogue/schema.h"
 #include "catalogue/sql_statement.h"
 
@@ -90,6 +96,9 @@ class StoredQuery {
     void EncodeRow(std::string& record) const;
     bool DecodeRow(std::string_view record);
     bool Fail(std::string message);
+    bool OpenServerSnapshot(const std::string& translated);
+    bool MoveServerRow(std::int64_t position);
+    bool Translate(std::string_view jet_sql, std::string& translated, std::string& error, bool any_order);
 
     Catalogue& catalogue_;
     bool open_ = false;
@@ -111,6 +120,13 @@ class StoredQuery {
     std::vector<FieldValue> row_;
     std::string record_;
     std::string last_error_;
+    // The server's snapshot: the batch of rows fetched last and where it starts.
+    bool server_ = false;
+    PgResult batch_;
+    std::int64_t batch_first_ = 0;
+    std::int64_t batch_end_ = 0;  // one past the batch's last row
+    bool cursor_at_batch_end_ = false;
+    std::int64_t server_rows_ = -1;  // known once a fetch came back short
 };
 
 }  // namespace korvane

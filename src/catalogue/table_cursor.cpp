@@ -1,8 +1,10 @@
 #include "catalogue/table_cursor.h"
 
+#include <charconv>
 #include <limits>
 
 #include "app/text_helpers.h"
+#include "catalogue/pg_connection.h"
 
 namespace korvane {
 
@@ -36,11 +38,48 @@ void ReadColumn(const SqlStatement& statement, int column, ColumnType type, Fiel
     }
 }
 
+// The server's scan reads this many rows per statement, starting again
+// after the last one read.
+constexpr int kServerScanBatch = 512;
+
+void AppendCopyValue(std::string& row, const FieldValue& value) {
+    char buffer[64];
+    switch (value.kind) {
+        case FieldKind::Null:
+            row += "\\N";
+            break;
+        case FieldKind::Integer: {
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.integer);
+            row.append(buffer, ec == std::errc() ? end : buffer);
+            break;
+        }
+        case FieldKind::Double:
+        case FieldKind::Date:
+            if (value.number != value.number) {
+                row += "NaN";
+            } else if (value.number > std::numeric_limits<double>::max() ||
+                       value.number < -std::numeric_limits<double>::max()) {
+                row += value.number > 0 ? "Infinity" : "-Infinity";
+            } else {
+                auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.number);
+                row.append(buffer, ec == std::errc() ? end : buffer);
+            }
+            break;
+        case FieldKind::Text: {
+            std::string scratch;
+            AppendCopyText(row, ToServerText(value.text, scratch));
+            break;
+        }
+    }
+}
+
 }  // namespace
 
-bool TableCursor::Open(sqlite3* db) {
+bool TableCursor::Open(DbHandle db) {
     Close();
     const std::string table = QuoteSqlName(table_.name);
+    key_sql_ = db.pg != nullptr ? QuoteSqlName(table_.key_column) : std::string("rowid");
+    const std::string& key = key_sql_;
     std::string columns, placeholders, assignments;
     int n = 0;
     for (const ColumnDef& column : table_.columns) {
@@ -54,20 +93,32 @@ bool TableCursor::Open(sqlite3* db) {
         placeholders += "?" + std::to_string(n);
         assignments += QuoteSqlName(column.name) + " = ?" + std::to_string(n);
     }
-    select_sql_ = "SELECT rowid, " + columns + " FROM " + table;
+    select_sql_ = "SELECT " + key + ", " + columns + " FROM " + table;
+    copy_target_ = table + "(" + columns + ")";
     const std::string& select = select_sql_;
-    if (!scan_.Prepare(db, select + " WHERE rowid >= ?1 ORDER BY rowid", &last_error_) ||
-        !by_rowid_.Prepare(db, select + " WHERE rowid = ?1", &last_error_) ||
-        !insert_.Prepare(db, "INSERT INTO " + table + " (" + columns + ") VALUES (" + placeholders + ")",
-                         &last_error_) ||
+    const std::string batch = db.pg != nullptr ? " LIMIT " + std::to_string(kServerScanBatch) : "";
+    if (!scan_.Prepare(db, select + " WHERE " + key + " >= ?1 ORDER BY " + key + batch, &last_error_) ||
+        !by_rowid_.Prepare(db, select + " WHERE " + key + " = ?1", &last_error_) ||
+        (db.pg == nullptr &&
+         !insert_.Prepare(db, "INSERT INTO " + table + " (" + columns + ") VALUES (" + placeholders + ")",
+                          &last_error_)) ||
         !update_.Prepare(
-            db, "UPDATE " + table + " SET " + assignments + " WHERE rowid = ?" + std::to_string(n + 1),
+            db, "UPDATE " + table + " SET " + assignments + " WHERE " + key + " = ?" + std::to_string(n + 1),
             &last_error_) ||
-        !delete_.Prepare(db, "DELETE FROM " + table + " WHERE rowid = ?1", &last_error_)) {
+        !delete_.Prepare(db, "DELETE FROM " + table + " WHERE " + key + " = ?1", &last_error_)) {
         Close();
         return false;
     }
     db_ = db;
+    if (db.pg != nullptr) {
+        // A table the server does not have is refused now, as SQLite's
+        // prepare refuses it.
+        SqlStatement probe;
+        if (!probe.Prepare(db, select + " LIMIT 0", &last_error_) || !probe.Describe(&last_error_)) {
+            Close();
+            return false;
+        }
+    }
     row_.assign(table_.columns.size(), FieldValue{});
     edit_.assign(table_.columns.size(), FieldValue{});
     key_index_ = table_.ColumnIndex(table_.key_column);
@@ -83,15 +134,16 @@ void TableCursor::Close() {
     insert_.Finalize();
     update_.Finalize();
     delete_.Finalize();
-    db_ = nullptr;
+    db_ = DbHandle();
+    scan_batch_rows_ = 0;
     scan_live_ = false;
     has_row_ = false;
     positioned_ = false;
     mode_ = EditMode::None;
 }
 
-bool TableCursor::Fail() {
-    last_error_ = SqliteMessage(db_);
+bool TableCursor::Fail(const SqlStatement& statement) {
+    last_error_ = statement.Message();
     return false;
 }
 
@@ -107,8 +159,8 @@ bool TableCursor::SetCurrentIndex(std::string_view index_name) {
     }
     for (const IndexDef& index : table_.indexes) {
         if (EqualsNoCase(index.name, index_name)) {
-            const std::string sql =
-                select_sql_ + " WHERE " + QuoteSqlName(index.column) + " = ?1 ORDER BY rowid LIMIT 1";
+            const std::string sql = select_sql_ + " WHERE " + QuoteSqlName(index.column) + " = ?1 ORDER BY " +
+                                    key_sql_ + " LIMIT 1";
             if (!by_index_.Prepare(db_, sql, &last_error_)) {
                 return false;
             }
@@ -141,7 +193,7 @@ bool TableCursor::Seek(std::int64_t key) {
     SqlStatement& statement = index_column_.empty() ? by_rowid_ : by_index_;
     statement.Reset();
     if (!statement.BindInt(1, key)) {
-        return Fail();
+        return Fail(statement);
     }
     int rc = statement.Step();
     bool found = false;
@@ -151,7 +203,7 @@ bool TableCursor::Seek(std::int64_t key) {
         has_row_ = false;
         positioned_ = false;
         if (rc != SQLITE_DONE) {
-            Fail();
+            Fail(statement);
         }
     }
     statement.Reset();
@@ -160,16 +212,32 @@ bool TableCursor::Seek(std::int64_t key) {
 
 bool TableCursor::StepScan() {
     int rc = scan_.Step();
+    if (db_.pg != nullptr) {
+        if (rc == SQLITE_ROW) {
+            ++scan_batch_rows_;
+        } else if (rc == SQLITE_DONE && scan_batch_rows_ == kServerScanBatch &&
+                   rowid_ < std::numeric_limits<std::int32_t>::max()) {
+            // The batch is used up: the next one starts after its last row.
+            scan_batch_rows_ = 0;
+            scan_.Reset();
+            if (!scan_.BindInt(1, rowid_ + 1)) {
+                return Fail(scan_);
+            }
+            rc = scan_.Step();
+            scan_batch_rows_ = rc == SQLITE_ROW ? 1 : 0;
+        }
+    }
     if (rc == SQLITE_ROW) {
         LoadRow(scan_);
         scan_live_ = true;
-        scan_changes_ = sqlite3_total_changes64(db_);
+        scan_changes_ = db_.pg != nullptr ? static_cast<std::int64_t>(db_.pg->changes())
+                                          : sqlite3_total_changes64(db_.sqlite);
         return true;
     }
     scan_live_ = false;
     has_row_ = false;
     if (rc != SQLITE_DONE) {
-        Fail();
+        Fail(scan_);
     }
     scan_.Reset();
     return false;
@@ -181,8 +249,12 @@ bool TableCursor::MoveFirst() {
     }
     CancelUpdate();
     scan_.Reset();
-    if (!scan_.BindInt(1, std::numeric_limits<std::int64_t>::min())) {
-        return Fail();
+    scan_batch_rows_ = 0;
+    // The server's identifiers are 32-bit integers.
+    const std::int64_t first = db_.pg != nullptr ? std::numeric_limits<std::int32_t>::min()
+                                                 : std::numeric_limits<std::int64_t>::min();
+    if (!scan_.BindInt(1, first)) {
+        return Fail(scan_);
     }
     return StepScan();
 }
@@ -195,17 +267,21 @@ bool TableCursor::MoveNext() {
         return MoveFirst();
     }
     CancelUpdate();
-    if (scan_live_ && sqlite3_total_changes64(db_) == scan_changes_) {
+    const std::int64_t changes = db_.pg != nullptr ? static_cast<std::int64_t>(db_.pg->changes())
+                                                   : sqlite3_total_changes64(db_.sqlite);
+    if (scan_live_ && changes == scan_changes_) {
         return StepScan();
     }
     // Something changed since the scan stood here: start again after this row.
-    if (rowid_ == std::numeric_limits<std::int64_t>::max()) {
+    if (rowid_ == (db_.pg != nullptr ? std::numeric_limits<std::int32_t>::max()
+                                     : std::numeric_limits<std::int64_t>::max())) {
         has_row_ = false;
         return false;
     }
     scan_.Reset();
+    scan_batch_rows_ = 0;
     if (!scan_.BindInt(1, rowid_ + 1)) {
-        return Fail();
+        return Fail(scan_);
     }
     return StepScan();
 }
@@ -240,28 +316,32 @@ bool TableCursor::Update() {
     }
     const EditMode mode = mode_;
     mode_ = EditMode::None;
+    if (mode == EditMode::Adding && db_.pg != nullptr) {
+        return AddServerRow();
+    }
     SqlStatement& statement = mode == EditMode::Adding ? insert_ : update_;
     statement.Reset();
     for (std::size_t i = 0; i < edit_.size(); ++i) {
         if (!statement.BindField(static_cast<int>(i) + 1, edit_[i])) {
-            return Fail();
+            return Fail(statement);
         }
     }
     if (mode == EditMode::Editing && !statement.BindInt(static_cast<int>(edit_.size()) + 1, rowid_)) {
-        return Fail();
+        return Fail(statement);
     }
     int rc = statement.Step();
     if (rc != SQLITE_DONE) {
-        Fail();
+        Fail(statement);
         statement.Reset();
         return false;
     }
+    const std::int64_t changed = mode == EditMode::Editing ? statement.Changes() : 0;
     statement.Reset();
     if (mode == EditMode::Adding) {
-        last_added_id_ = sqlite3_last_insert_rowid(db_);
+        last_added_id_ = sqlite3_last_insert_rowid(db_.sqlite);
         return true;
     }
-    if (sqlite3_changes64(db_) != 1) {
+    if (changed != 1) {
         last_error_ = "The row to be saved no longer exists.";
         has_row_ = false;
         return false;
@@ -279,14 +359,74 @@ bool TableCursor::Delete() {
     }
     delete_.Reset();
     if (!delete_.BindInt(1, rowid_)) {
-        return Fail();
+        return Fail(delete_);
     }
     int rc = delete_.Step();
-    delete_.Reset();
     if (rc != SQLITE_DONE) {
-        return Fail();
+        Fail(delete_);
+        delete_.Reset();
+        return false;
     }
+    delete_.Reset();
     has_row_ = false;
+    return true;
+}
+
+// On the server a new row either joins the build's COPY or is inserted at
+// once. A row without an identifier gets the next one, as SQLite gives it:
+// one above the highest in use, or (User Volumes) the table's sequence, so a
+// number is never given twice.
+bool TableCursor::AddServerRow() {
+    const FieldValue* key = key_index_ >= 0 ? &edit_[static_cast<std::size_t>(key_index_)] : nullptr;
+    if (bulk_load_ && key != nullptr && key->kind == FieldKind::Integer) {
+        copy_row_.clear();
+        for (std::size_t i = 0; i < edit_.size(); ++i) {
+            if (i > 0) {
+                copy_row_ += '\t';
+            }
+            AppendCopyValue(copy_row_, edit_[i]);
+        }
+        copy_row_ += '\n';
+        if (!db_.pg->CopyRow(copy_target_, copy_row_)) {
+            db_.pg->FlushCopies(&last_error_);
+            return false;
+        }
+        last_added_id_ = key->integer;
+        return true;
+    }
+    const std::string table = QuoteSqlName(table_.name);
+    std::string columns, values;
+    int n = 0;
+    for (std::size_t i = 0; i < edit_.size(); ++i) {
+        if (static_cast<int>(i) == key_index_ && edit_[i].IsNull()) {
+            if (table_.name == UserVolumesTable().name) {
+                continue;  // the column's default draws from the sequence
+            }
+            columns += (columns.empty() ? "" : ", ") + QuoteSqlName(table_.columns[i].name);
+            values += (values.empty() ? "" : ", ") + std::string("(SELECT coalesce(max(") + key_sql_ +
+                      "), 0) + 1 FROM " + table + ")";
+            continue;
+        }
+        columns += (columns.empty() ? "" : ", ") + QuoteSqlName(table_.columns[i].name);
+        values += (values.empty() ? "" : ", ") + std::string("?") + std::to_string(++n);
+    }
+    SqlStatement insert;
+    if (!insert.Prepare(
+            db_, "INSERT INTO " + table + " (" + columns + ") VALUES (" + values + ") RETURNING " + key_sql_,
+            &last_error_)) {
+        return false;
+    }
+    n = 0;
+    for (std::size_t i = 0; i < edit_.size(); ++i) {
+        if (static_cast<int>(i) == key_index_ && edit_[i].IsNull()) {
+            continue;
+        }
+        insert.BindField(++n, edit_[i]);
+    }
+    if (insert.Step() != SQLITE_ROW) {
+        return Fail(insert);
+    }
+    last_added_id_ = insert.ColumnInt(0);
     return true;
 }
 

@@ -31,9 +31,12 @@ class TableCursor {
 
     // Prepares the cursor's statements; false (with the engine's message in
     // last_error) when the table cannot be used.
-    bool Open(sqlite3* db);
+    bool Open(DbHandle db);
     void Close();
-    bool IsOpen() const { return db_ != nullptr; }
+    bool IsOpen() const { return static_cast<bool>(db_); }
+    // On the server during a build: added rows go to the connection's COPY
+    // buffers instead of one INSERT each.
+    void set_bulk_load(bool on) { bulk_load_ = on; }
     const TableDef& table() const { return table_; }
 
     // "PrimaryKey" or one of the table's other index names.
@@ -85,20 +88,26 @@ class TableCursor {
     const std::string& last_error() const { return last_error_; }
 
   private:
-    bool Fail();
+    bool Fail(const SqlStatement& statement);
+    bool AddServerRow();
     bool LoadRow(SqlStatement& statement);
     bool StepScan();
     const std::vector<FieldValue>& visible() const { return mode_ == EditMode::None ? row_ : edit_; }
 
     const TableDef& table_;
-    sqlite3* db_ = nullptr;
-    SqlStatement scan_;      // rows with rowid >= ?, in rowid order, stepped while nothing changes
-    SqlStatement by_rowid_;  // one row by its identifier
-    SqlStatement by_index_;  // first row of the current secondary index value
+    DbHandle db_;
+    bool bulk_load_ = false;
+    std::string copy_target_;  // "<table>(<columns>)" for the server's COPY
+    std::string copy_row_;
+    int scan_batch_rows_ = 0;  // rows of the server's current scan batch
+    SqlStatement scan_;        // rows with rowid >= ?, in rowid order, stepped while nothing changes
+    SqlStatement by_rowid_;    // one row by its identifier
+    SqlStatement by_index_;    // first row of the current secondary index value
     SqlStatement insert_;
     SqlStatement update_;
     SqlStatement delete_;
     std::string select_sql_;  // "SELECT rowid, <every column> FROM <table>"
+    std::string key_sql_;     // rowid, or the key column on the server
     std::string current_index_;
     std::string index_column_;       // empty for "PrimaryKey"
     bool scan_live_ = false;         // scan_ stands on the current row

@@ -13,7 +13,7 @@ bool OpenUserVolumes(Catalogue& catalogue) {
     if (catalogue.user_volumes_table().IsOpen()) {
         return true;
     }
-    return catalogue.user_volumes_table().Open(catalogue.handle());
+    return catalogue.user_volumes_table().Open(catalogue.connection());
 }
 
 bool CloseUserVolumes(Catalogue& catalogue) {

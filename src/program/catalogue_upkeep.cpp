@@ -1,7 +1,5 @@
 #include "program/catalogue_upkeep.h"
 
-#include <sqlite3.h>
-
 #include "program/start_program.h"
 #include "catalogue/row_writers.h"
 #include "platform/computer_name.h"
@@ -18,10 +16,15 @@ bool CompactOpenCatalogue(ProgramState& state) {
 }
 
 bool RepairOpenCatalogue(ProgramState& state, std::string& report) {
-    char* message = nullptr;
-    if (sqlite3_exec(state.catalogue.handle(), "REINDEX;", nullptr, nullptr, &message) != SQLITE_OK) {
-        report = message != nullptr ? message : "The indexes could not be rebuilt.";
-        sqlite3_free(message);
+    // On a server only the catalogue's own tables are reindexed.
+    const char* reindex = state.catalogue.OnServer()
+                              ? "REINDEX TABLE \"Computer\"; REINDEX TABLE \"Volume\"; REINDEX TABLE \"Folder\"; "
+                                "REINDEX TABLE \"File\"; REINDEX TABLE \"User Volumes\"; "
+                                "REINDEX TABLE \"Stored Queries\";"
+                              : "REINDEX;";
+    std::string message;
+    if (!ExecuteSql(state.catalogue.connection(), reindex, &message)) {
+        report = !message.empty() ? message : "The indexes could not be rebuilt.";
         return false;
     }
     return state.catalogue.IntegrityCheck(report);

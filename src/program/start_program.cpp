@@ -11,6 +11,7 @@
 
 #include "app/event_log.h"
 #include "app/text_helpers.h"
+#include "catalogue/pg_connection.h"
 #include "catalogue/schema.h"
 
 namespace korvane {
@@ -22,7 +23,8 @@ bool PrepareInstallation(ProgramState& state) {
     if (!PrepareInstallFolder(state.paths, fresh)) return false;
     const std::string database = ReadProgramOptions(state.paths.settings_path).database;
     std::error_code ignored;
-    if (fresh && !database.empty() && !std::filesystem::exists(database, ignored)) {
+    // A catalogue on a server is made when it is first opened.
+    if (fresh && !database.empty() && !IsPostgresUri(database) && !std::filesystem::exists(database, ignored)) {
         std::string error;
         if (!CreateEmptyCatalogue(database, error)) {
             WriteEvent(state.paths.event_log_path, "Korvane", "Error", "Cannot create the catalogue: " + error);

@@ -82,7 +82,7 @@ bool RowPipeline::Save(const Slot& slot) {
             return true;
         }
         if (first_error_.empty()) {
-            first_error_ = SqliteMessage(catalogue_.handle());
+            first_error_ = catalogue_.LastRowError();
         }
     } catch (const std::exception& error) {
         // Out of memory: the row is lost and the build will say so.

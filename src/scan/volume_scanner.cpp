@@ -448,14 +448,14 @@ class VolumeListScan {
         root.entry.create_time = root.entry.modify_time = root.entry.access_time = now;
         root.parent_id = 0;
         if (!WriteFolderRow(context_.catalogue, root, separator) && row_failure_.empty()) {
-            row_failure_ = SqliteMessage(context_.catalogue.handle());
+            row_failure_ = context_.catalogue.LastRowError();
         }
         volume.root_folder_id = root.folder_id;
         if (progress_ != nullptr) {
             progress_->SetPosition(100);
         }
         if (!WriteVolumeRow(context_.catalogue, volume) && row_failure_.empty()) {
-            row_failure_ = SqliteMessage(context_.catalogue.handle());
+            row_failure_ = context_.catalogue.LastRowError();
         }
         ++context_.counters.next_volume;
         ++context_.report.volumes;
@@ -560,7 +560,16 @@ bool BuildCatalogue(ScanContext& context, std::string_view volume_list, Progress
         progress->SetPosition(0);
         progress->SetTitle("Compacting database...");
     }
-    if (!catalogue.BeginRebuild()) {
+    // On a shared server a second build waits for the first; the log says so.
+    catalogue.set_build_wait_notice([&context](const std::string& text) {
+        context.report.warnings.push_back(text);
+        if (!context.event_log_path.empty()) {
+            WriteEvent(context.event_log_path, "Korvane", "Warning", text);
+        }
+    });
+    const bool began = catalogue.BeginRebuild();
+    catalogue.set_build_wait_notice(nullptr);
+    if (!began) {
         return finish(false, catalogue.last_error());
     }
     if (!catalogue.OpenCatalogueTables()) {

@@ -41,6 +41,8 @@ COptions::COptions(std::string settings_path, ProgramOptions& in_force, Catalogu
     database_ = new QLineEdit(Text(stored.database), catalogue);
     database_->setMaxLength(259);
     database_->setMinimumWidth(320);
+    database_->setToolTip(
+        QStringLiteral("A catalogue file, or a postgresql:// address of a shared catalogue on a server"));
     file_form->addRow(QStringLiteral("Database &file:"), database_);
     catalogue_layout->addLayout(file_form);
     auto* upkeep_row = new QHBoxLayout;

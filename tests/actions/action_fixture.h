@@ -23,6 +23,7 @@
 #include "catalogue/sql_statement.h"
 #include "owners/owner_resolver.h"
 #include "scan/volume_scanner.h"
+#include "support/catalogue_engines.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "tree_helpers.h"
@@ -75,7 +76,7 @@ inline std::optional<double> OptionalDouble(SqlStatement& s, int column) {
     return s.ColumnDouble(column);
 }
 
-inline CatalogueByPath ReadCatalogueByPath(sqlite3* db) {
+inline CatalogueByPath ReadCatalogueByPath(DbHandle db) {
     CatalogueByPath result;
     struct Row {
         std::int64_t parent = 0;
@@ -175,8 +176,21 @@ class AnsweringUserInterface : public RecordingUserInterface {
     }
 };
 
-class FileActionTest : public ::testing::Test {
+// The catalogue is a file, or (a fixture made with OnBothEngines) a
+// database of the test server; the fresh scans it is compared with are
+// always files.
+class FileActionTestBase : public ::testing::Test {
   protected:
+    void TearDown() override {
+        if (engine() == CatalogueEngine::Postgres && !database_.empty()) {
+            catalogue_.CloseCatalogue();
+            std::string error;
+            DropPostgresDatabase(database_, error);
+        }
+    }
+
+    virtual CatalogueEngine engine() const { return CatalogueEngine::Sqlite; }
+
     void SetUp() override {
         base_ = std::filesystem::canonical(dir_.path()).string();
         root_ = base_ + "/vol";
@@ -194,8 +208,9 @@ class FileActionTest : public ::testing::Test {
     // Scans root_ into the fixture's catalogue.
     void Scan() {
         std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(base_ + "/Korvane.db", error)) << error;
-        ASSERT_TRUE(catalogue_.OpenCatalogue(base_ + "/Korvane.db")) << catalogue_.last_error();
+        database_ = FreshCatalogue(engine(), base_, error);
+        ASSERT_FALSE(database_.empty()) << error;
+        ASSERT_TRUE(catalogue_.OpenCatalogue(database_)) << catalogue_.last_error();
         ScanContext scan{catalogue_, tree_, counters_, silent_, ""};
         ASSERT_TRUE(BuildCatalogue(scan, "\"" + root_ + "\"", nullptr));
     }
@@ -212,7 +227,7 @@ class FileActionTest : public ::testing::Test {
         ScanContext scan{fresh, fresh_tree, fresh_counters, silent_, ""};
         ASSERT_TRUE(BuildCatalogue(scan, "\"" + root_ + "\"", nullptr));
         CatalogueByPath expected = ReadCatalogueByPath(fresh.handle());
-        CatalogueByPath actual = ReadCatalogueByPath(catalogue_.handle());
+        CatalogueByPath actual = ReadCatalogueByPath(catalogue_.connection());
         // The volume's root folder carries the time of its scan.
         expected.folders[""].modify = actual.folders[""].modify;
         EXPECT_EQ(actual.folders, expected.folders);
@@ -224,7 +239,7 @@ class FileActionTest : public ::testing::Test {
         ASSERT_TRUE(catalogue_.ReadIdCounters(stored));
         EXPECT_EQ(stored.next_folder, counters_.next_folder);
         SqlStatement ids;
-        ASSERT_TRUE(ids.Prepare(catalogue_.handle(), "SELECT \"Folder ID\" FROM \"Folder\""));
+        ASSERT_TRUE(ids.Prepare(catalogue_.connection(), "SELECT \"Folder ID\" FROM \"Folder\""));
         while (ids.Step() == SQLITE_ROW) {
             const auto id = static_cast<std::int32_t>(ids.ColumnInt(0));
             std::string path;
@@ -259,7 +274,7 @@ class FileActionTest : public ::testing::Test {
     }
 
     TempDir dir_;
-    std::string base_, root_;
+    std::string base_, root_, database_;
     ScopedEnvironment trash_home_{"XDG_DATA_HOME", (dir_ / "data")};
     AnsweringUserInterface ui_;
     SilentUserInterface silent_;
@@ -270,5 +285,9 @@ class FileActionTest : public ::testing::Test {
     FileActionContext context_{catalogue_, tree_, counters_, ui_, owners_, {}, ""};
     int fresh_scans_ = 0;
 };
+
+using FileActionTest = FileActionTestBase;
+// The file actions' catalogue upkeep, checked on both engines.
+using FileActionEngineTest = OnBothEngines<FileActionTestBase>;
 
 }  // namespace korvane::testing

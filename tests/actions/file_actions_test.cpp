@@ -58,7 +58,7 @@ TEST_F(FileActionTest, TheSelectionRefusesFtpAndKeepsTheFirstVolumeWhenAsked) {
     EXPECT_TRUE(OnSameVolume("ftp:a/x", "ftp:b/y", mounts));
 }
 
-TEST_F(FileActionTest, CopyThenPasteCopiesFilesAndTreesAndTheCatalogueMatchesAFreshScan) {
+TEST_P(FileActionEngineTest, CopyThenPasteCopiesFilesAndTreesAndTheCatalogueMatchesAFreshScan) {
     MakeFile("src/one.txt", 1000);
     MakeFile("src/tree/inner/deep.bin", 5000);
     MakeFile("src/tree/top", 10);
@@ -76,7 +76,7 @@ TEST_F(FileActionTest, CopyThenPasteCopiesFilesAndTreesAndTheCatalogueMatchesAFr
     ExpectMatchesFreshScan();
 }
 
-TEST_F(FileActionTest, CutThenPasteMovesFilesAndFoldersAndTheCatalogueFollows) {
+TEST_P(FileActionEngineTest, CutThenPasteMovesFilesAndFoldersAndTheCatalogueFollows) {
     MakeFile("a/f1", 100);
     MakeFile("a/sub/s1", 200);
     MakeFile("a/sub/deeper/s2", 300);
@@ -94,7 +94,7 @@ TEST_F(FileActionTest, CutThenPasteMovesFilesAndFoldersAndTheCatalogueFollows) {
     ExpectMatchesFreshScan();
 }
 
-TEST_F(FileActionTest, AMoveToAnotherFileSystemCopiesThenRemovesTheSourceAndItsRows) {
+TEST_P(FileActionEngineTest, AMoveToAnotherFileSystemCopiesThenRemovesTheSourceAndItsRows) {
     OtherDeviceDir other;
     if (other.path().empty()) {
         GTEST_SKIP() << "no second writable file system here";
@@ -191,7 +191,7 @@ TEST_F(FileActionTest, PasteShortcutMakesLinksAndACutClipboardMovesInstead) {
     ExpectMatchesFreshScan();
 }
 
-TEST_F(FileActionTest, DeleteSendsFilesAndFoldersToTheTrashAndTheCatalogueFollows) {
+TEST_P(FileActionEngineTest, DeleteSendsFilesAndFoldersToTheTrashAndTheCatalogueFollows) {
     MakeFile("keep/k", 5);
     MakeFile("doomed/x", 10);
     MakeFile("doomed/sub/y", 20);
@@ -222,7 +222,7 @@ TEST_F(FileActionTest, DeleteSendsFilesAndFoldersToTheTrashAndTheCatalogueFollow
     EXPECT_TRUE(Exists(At("loose/star1")));
 }
 
-TEST_F(FileActionTest, RenameNeverReplacesAndKeepsIdentifiers) {
+TEST_P(FileActionEngineTest, RenameNeverReplacesAndKeepsIdentifiers) {
     MakeFile("d/report.doc", 10);
     MakeFile("d/taken", 20);
     MakeFile("d/folder/inside", 30);
@@ -241,7 +241,7 @@ TEST_F(FileActionTest, RenameNeverReplacesAndKeepsIdentifiers) {
     ExpectMatchesFreshScan();
 }
 
-TEST_F(FileActionTest, NewFolderTakesTheFirstFreeNumber) {
+TEST_P(FileActionEngineTest, NewFolderTakesTheFirstFreeNumber) {
     MakeFolder("d/New Folder");
     MakeFolder("d/New Folder 1");
     MakeFile("e/f", 1);
@@ -259,7 +259,7 @@ TEST_F(FileActionTest, NewFolderTakesTheFirstFreeNumber) {
     EXPECT_EQ(ui_.messages[0].text, "Could not create folder " + base_ + "/missing/New Folder.");
 }
 
-TEST_F(FileActionTest, LinkMovesTheFileAndLeavesAShortcutAtItsOldPlace) {
+TEST_P(FileActionEngineTest, LinkMovesTheFileAndLeavesAShortcutAtItsOldPlace) {
     MakeFile("data/report.doc", 100);
     MakeFile("data/notes", 10);
     MakeFolder("archive");
@@ -309,4 +309,6 @@ TEST(ShortcutBase, TheExtensionOfTheLastComponentOnlyGoes) {
 }
 
 }  // namespace
+INSTANTIATE_ON_BOTH_ENGINES(FileActionEngineTest);
+
 }  // namespace korvane::testing

@@ -1,5 +1,9 @@
 // A fresh catalogue file in a temporary folder, opened, with helpers that add
 // rows through the table cursors the way the row writers do.
+//
+// A fixture derived from EngineCatalogueTest runs on both engines: the SQLite
+// file, and a fresh database of the test PostgreSQL server
+// (INSTANTIATE_ON_BOTH_ENGINES).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +14,7 @@
 
 #include "catalogue/catalogue.h"
 #include "catalogue/schema.h"
+#include "support/catalogue_engines.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -18,11 +23,22 @@ namespace korvane::testing {
 class CatalogueTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        path_ = dir_ / "Korvane.db";
         std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(path_, error)) << error;
+        path_ = FreshCatalogue(engine(), dir_.path().string(), error);
+        ASSERT_FALSE(path_.empty()) << error;
         ASSERT_TRUE(catalogue_.OpenCatalogue(path_)) << catalogue_.last_error();
     }
+
+    void TearDown() override {
+        if (engine() == CatalogueEngine::Postgres && !path_.empty()) {
+            catalogue_.CloseCatalogue();
+            std::string error;
+            DropPostgresDatabase(path_, error);
+        }
+    }
+
+    virtual CatalogueEngine engine() const { return CatalogueEngine::Sqlite; }
+    bool OnServer() const { return engine() == CatalogueEngine::Postgres; }
 
     void OpenTables() { ASSERT_TRUE(catalogue_.OpenCatalogueTables()) << catalogue_.last_error(); }
 
@@ -64,5 +80,7 @@ class CatalogueTest : public ::testing::Test {
     RecordingUserInterface ui_;
     Catalogue catalogue_{ui_};
 };
+
+using EngineCatalogueTest = OnBothEngines<CatalogueTest>;
 
 }  // namespace korvane::testing

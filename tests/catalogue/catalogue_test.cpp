@@ -16,19 +16,26 @@
 namespace korvane::testing {
 namespace {
 
-// A second, independent connection, as another process would have.
+// A second, independent connection, as another process would have, to the
+// catalogue file or to the catalogue's database on the server.
 class RawConnection {
   public:
     explicit RawConnection(const std::string& path, int flags = SQLITE_OPEN_READWRITE) {
+        if (IsPostgresUri(path)) {
+            std::string error;
+            EXPECT_TRUE(pg_.Connect(path, error)) << error;
+            return;
+        }
         sqlite3* raw = nullptr;
         EXPECT_EQ(sqlite3_open_v2(path.c_str(), &raw, flags, nullptr), SQLITE_OK);
         db_.reset(raw);
     }
     sqlite3* get() const { return db_.get(); }
-    bool Exec(const std::string& sql) { return ExecuteSql(db_.get(), sql.c_str()); }
+    DbHandle handle() { return db_ != nullptr ? DbHandle(db_.get()) : DbHandle(&pg_); }
+    bool Exec(const std::string& sql) { return ExecuteSql(handle(), sql.c_str()); }
     std::int64_t Count(const std::string& sql) {
         SqlStatement statement;
-        if (!statement.Prepare(db_.get(), sql) || statement.Step() != SQLITE_ROW) {
+        if (!statement.Prepare(handle(), sql) || statement.Step() != SQLITE_ROW) {
             return -1;
         }
         return statement.ColumnInt(0);
@@ -36,7 +43,7 @@ class RawConnection {
     std::vector<std::string> Texts(const std::string& sql) {
         std::vector<std::string> values;
         SqlStatement statement;
-        if (!statement.Prepare(db_.get(), sql)) {
+        if (!statement.Prepare(handle(), sql)) {
             return values;
         }
         while (statement.Step() == SQLITE_ROW) {
@@ -47,6 +54,7 @@ class RawConnection {
 
   private:
     SqliteConnection db_;
+    PgConnection pg_;
 };
 
 TEST(CatalogueSchema, NewCatalogueHasEveryTableColumnTypeIndexAndStoredQuery) {
@@ -224,9 +232,9 @@ TEST_F(OpenRefusal, CatalogueLockedByAnotherProgram) {
     ASSERT_TRUE(other.Exec("COMMIT; PRAGMA locking_mode=NORMAL; SELECT count(*) FROM Folder;"));
 }
 
-using CatalogueLifecycle = CatalogueTest;
+class CatalogueLifecycle : public EngineCatalogueTest {};
 
-TEST_F(CatalogueLifecycle, TablesOpenOnlyOnAnOpenCatalogueAndCloseOnce) {
+TEST_P(CatalogueLifecycle, TablesOpenOnlyOnAnOpenCatalogueAndCloseOnce) {
     EXPECT_TRUE(catalogue_.CloseCatalogue());
     EXPECT_FALSE(catalogue_.CloseCatalogue());
     EXPECT_FALSE(catalogue_.OpenCatalogueTables());
@@ -241,30 +249,30 @@ TEST_F(CatalogueLifecycle, TablesOpenOnlyOnAnOpenCatalogueAndCloseOnce) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(CatalogueLifecycle, WorkIsCommittedWhenTheTablesCloseAndOthersCanReadMeanwhile) {
+TEST_P(CatalogueLifecycle, WorkIsCommittedWhenTheTablesCloseAndOthersCanReadMeanwhile) {
     RawConnection other(path_);
     OpenTables();
     for (int i = 1; i <= 1000; ++i) {
         AddFile(i, 1, "file" + std::to_string(i), i);
     }
-    EXPECT_EQ(other.Count("SELECT count(*) FROM File"), 0);
+    EXPECT_EQ(other.Count("SELECT count(*) FROM \"File\""), 0);
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
-    EXPECT_EQ(other.Count("SELECT count(*) FROM File"), 1000);
-    EXPECT_EQ(other.Count("SELECT sum(Size) FROM File"), 500500);
+    EXPECT_EQ(other.Count("SELECT count(*) FROM \"File\""), 1000);
+    EXPECT_EQ(other.Count("SELECT sum(\"Size\") FROM \"File\""), 500500);
 }
 
-TEST_F(CatalogueLifecycle, ClosingTheCatalogueCommitsOpenTables) {
+TEST_P(CatalogueLifecycle, ClosingTheCatalogueCommitsOpenTables) {
     OpenTables();
     AddFolder(1, 0, 0, "C:");
     ASSERT_TRUE(catalogue_.CloseCatalogue());
     RawConnection other(path_);
-    EXPECT_EQ(other.Count("SELECT count(*) FROM Folder"), 1);
+    EXPECT_EQ(other.Count("SELECT count(*) FROM \"Folder\""), 1);
 }
 
-TEST_F(CatalogueLifecycle, EngineErrorOpeningTablesIsShownWithTheExclamationIcon) {
+TEST_P(CatalogueLifecycle, EngineErrorOpeningTablesIsShownWithTheExclamationIcon) {
     {
         RawConnection other(path_);
-        ASSERT_TRUE(other.Exec("DROP TABLE File"));
+        ASSERT_TRUE(other.Exec("DROP TABLE \"File\""));
     }
     EXPECT_FALSE(catalogue_.OpenCatalogueTables());
     ASSERT_EQ(ui_.messages.size(), 1U);
@@ -275,20 +283,20 @@ TEST_F(CatalogueLifecycle, EngineErrorOpeningTablesIsShownWithTheExclamationIcon
     EXPECT_FALSE(catalogue_.computer_table().IsOpen());
 }
 
-TEST_F(CatalogueLifecycle, LongEngineMessagesAreCutTo511Characters) {
+TEST_P(CatalogueLifecycle, LongEngineMessagesAreCutTo511Characters) {
     catalogue_.ShowEngineMessage(std::string(600, 'e'));
     ASSERT_EQ(ui_.messages.size(), 1U);
     EXPECT_EQ(ui_.messages[0].text.size(), 511U);
 }
 
-TEST_F(CatalogueLifecycle, IdCountersNeedTheComputerRow) {
+TEST_P(CatalogueLifecycle, IdCountersNeedTheComputerRow) {
     IdCounters counters{7, 8, 9};
     EXPECT_FALSE(catalogue_.ReadIdCounters(counters));
     EXPECT_FALSE(catalogue_.WriteIdCounters(IdCounters{1, 1, 1}));
     EXPECT_EQ(counters.next_volume, 7);
     EXPECT_EQ(counters.next_file, 9);
     RawConnection other(path_);
-    EXPECT_EQ(other.Count("SELECT count(*) FROM Computer"), 0);
+    EXPECT_EQ(other.Count("SELECT count(*) FROM \"Computer\""), 0);
 
     OpenTables();
     TableCursor& computer = catalogue_.computer_table();
@@ -303,10 +311,10 @@ TEST_F(CatalogueLifecycle, IdCountersNeedTheComputerRow) {
     EXPECT_EQ(read.next_folder, 41);
     EXPECT_EQ(read.next_file, 1000001);
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
-    EXPECT_EQ(other.Count("SELECT \"Folder Key\" FROM Computer"), 41);
+    EXPECT_EQ(other.Count("SELECT \"Folder Key\" FROM \"Computer\""), 41);
 }
 
-TEST_F(CatalogueLifecycle, EmptyingKeepsUserVolumesAndStoredQueries) {
+TEST_P(CatalogueLifecycle, EmptyingKeepsUserVolumesAndStoredQueries) {
     OpenTables();
     TableCursor& computer = catalogue_.computer_table();
     ASSERT_TRUE(computer.AddNew());
@@ -322,7 +330,7 @@ TEST_F(CatalogueLifecycle, EmptyingKeepsUserVolumesAndStoredQueries) {
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
     {
         RawConnection other(path_);
-        ASSERT_TRUE(other.Exec("INSERT INTO \"User Volumes\"(Location) VALUES ('ftp:host')"));
+        ASSERT_TRUE(other.Exec("INSERT INTO \"User Volumes\"(\"Location\") VALUES ('ftp:host')"));
     }
 
     OpenTables();
@@ -343,7 +351,7 @@ TEST_F(CatalogueLifecycle, EmptyingKeepsUserVolumesAndStoredQueries) {
     EXPECT_EQ(other.Count("SELECT count(*) FROM \"User Volumes\""), 1);
 }
 
-TEST_F(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
+TEST_P(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
     OpenTables();
     std::string report;
     // A catalogue that was never built is in good order: it needs no Computer row yet.
@@ -378,7 +386,7 @@ TEST_F(CatalogueLifecycle, IntegrityCheckReportsOrderOrEachBrokenRule) {
     // Rows without the Computer row that numbers them.
     RawConnection other(path_);
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
-    ASSERT_TRUE(other.Exec("DELETE FROM Computer"));
+    ASSERT_TRUE(other.Exec("DELETE FROM \"Computer\""));
     EXPECT_FALSE(catalogue_.IntegrityCheck(report));
     EXPECT_NE(report.find("The Computer row is missing"), std::string::npos) << report;
 }
@@ -456,6 +464,8 @@ TEST_F(Compaction, FailureLeavesTheFileAsItWas) {
     EXPECT_EQ(ReadFileBytes(text), std::string(5000, 't'));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "~tmp.db"));
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(CatalogueLifecycle);
 
 }  // namespace
 }  // namespace korvane::testing

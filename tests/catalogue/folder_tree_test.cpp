@@ -10,7 +10,7 @@
 namespace korvane::testing {
 namespace {
 
-class FolderTreeTest : public CatalogueTest {
+class FolderTreeTest : public EngineCatalogueTest {
   protected:
     std::vector<std::string> ChildNames(const FolderNode* node) {
         std::vector<std::string> names;
@@ -29,7 +29,7 @@ class FolderTreeTest : public CatalogueTest {
     FolderTree tree_;
 };
 
-TEST_F(FolderTreeTest, EmptyCatalogueGivesTheRootAlone) {
+TEST_P(FolderTreeTest, EmptyCatalogueGivesTheRootAlone) {
     OpenTables();
     EXPECT_FALSE(tree_.LoadFolderTree(catalogue_));
     EXPECT_EQ(tree_.root()->name(), kFolderTreeRootName);
@@ -44,7 +44,7 @@ TEST_F(FolderTreeTest, EmptyCatalogueGivesTheRootAlone) {
     EXPECT_FALSE(tree_.FolderPath(nullptr, path));
 }
 
-TEST_F(FolderTreeTest, DriveRootsMatchWithOrWithoutSeparatorInAnyCase) {
+TEST_P(FolderTreeTest, DriveRootsMatchWithOrWithoutSeparatorInAnyCase) {
     OpenTables();
     AddFolder(1, 0, 2, "C:");
     AddFolder(2, 1, 1, "Data");
@@ -67,7 +67,7 @@ TEST_F(FolderTreeTest, DriveRootsMatchWithOrWithoutSeparatorInAnyCase) {
     EXPECT_FALSE(tree_.FolderPathOfId(77, path));
 }
 
-TEST_F(FolderTreeTest, ShareNamesThatStartAlikeAreKeptApart) {
+TEST_P(FolderTreeTest, ShareNamesThatStartAlikeAreKeptApart) {
     OpenTables();
     AddFolder(1, 0, 1, "\\\\srv\\share");
     AddFolder(2, 1, 0, "Data");
@@ -80,7 +80,7 @@ TEST_F(FolderTreeTest, ShareNamesThatStartAlikeAreKeptApart) {
     EXPECT_EQ(PathOf(3), "\\\\srv\\share2\\");
 }
 
-TEST_F(FolderTreeTest, FtpPathsUseSlashes) {
+TEST_P(FolderTreeTest, FtpPathsUseSlashes) {
     OpenTables();
     AddFolder(1, 0, 2, "ftp:host");
     AddFolder(2, 1, 1, "pub");
@@ -97,7 +97,7 @@ TEST_F(FolderTreeTest, FtpPathsUseSlashes) {
     EXPECT_EQ(tree_.FolderIdOfPath("ftp:other/start/below"), 5);
 }
 
-TEST_F(FolderTreeTest, PosixRootsCompareExactlyAndTheDeepestMountWins) {
+TEST_P(FolderTreeTest, PosixRootsCompareExactlyAndTheDeepestMountWins) {
     OpenTables();
     AddFolder(1, 0, 2, "/");
     AddFolder(2, 1, 1, "etc");
@@ -120,7 +120,7 @@ TEST_F(FolderTreeTest, PosixRootsCompareExactlyAndTheDeepestMountWins) {
     EXPECT_EQ(PathOf(6), "/home/Ann");
 }
 
-TEST_F(FolderTreeTest, ChildrenFollowTheTableOrderAndEmptyCountsGetNone) {
+TEST_P(FolderTreeTest, ChildrenFollowTheTableOrderAndEmptyCountsGetNone) {
     OpenTables();
     AddFolder(1, 0, 4, "C:");
     AddFolder(2, 1, 0, "zeta");
@@ -139,7 +139,7 @@ TEST_F(FolderTreeTest, ChildrenFollowTheTableOrderAndEmptyCountsGetNone) {
     EXPECT_EQ(tree_.root()->folders, 2);
 }
 
-TEST_F(FolderTreeTest, OrphansAndCyclesStayOutOfTheTree) {
+TEST_P(FolderTreeTest, OrphansAndCyclesStayOutOfTheTree) {
     OpenTables();
     AddFolder(1, 0, 1, "C:");
     AddFolder(2, 1, 0, "Kept");
@@ -160,7 +160,10 @@ TEST_F(FolderTreeTest, OrphansAndCyclesStayOutOfTheTree) {
     EXPECT_EQ(PathOf(2), "C:\\Kept");
 }
 
-TEST_F(FolderTreeTest, HostileValuesLoadWithoutHarm) {
+TEST_P(FolderTreeTest, HostileValuesLoadWithoutHarm) {
+    if (OnServer()) {
+        GTEST_SKIP() << "The server's typed columns refuse such values when they are stored.";
+    }
     ASSERT_TRUE(ExecuteSql(catalogue_.handle(),
                            "INSERT INTO Folder(\"Folder ID\", Name, \"Parent ID\", Folders) VALUES "
                            "(1, 'C:', 0, 3), (2, NULL, 1, 0), (3, 'text parent', 'x', 1), "
@@ -171,7 +174,7 @@ TEST_F(FolderTreeTest, HostileValuesLoadWithoutHarm) {
     EXPECT_EQ(tree_.FindFolderById(3), nullptr);
 }
 
-TEST_F(FolderTreeTest, SearchByIdCoversStartItsSubtreeAndLaterSiblings) {
+TEST_P(FolderTreeTest, SearchByIdCoversStartItsSubtreeAndLaterSiblings) {
     OpenTables();
     AddFolder(1, 0, 6, "C:");
     AddFolder(2, 1, 1, "A");
@@ -193,7 +196,7 @@ TEST_F(FolderTreeTest, SearchByIdCoversStartItsSubtreeAndLaterSiblings) {
     EXPECT_EQ(tree_.FindFolderById(2, nullptr), nullptr);
 }
 
-TEST_F(FolderTreeTest, AddedNodesJoinAsLastChildAndAreReleased) {
+TEST_P(FolderTreeTest, AddedNodesJoinAsLastChildAndAreReleased) {
     OpenTables();
     AddFolder(1, 0, 1, "C:");
     AddFolder(2, 1, 0, "Data");
@@ -227,7 +230,7 @@ TEST_F(FolderTreeTest, AddedNodesJoinAsLastChildAndAreReleased) {
     EXPECT_EQ(tree_.loaded_bytes(), 0U);
 }
 
-TEST_F(FolderTreeTest, ReloadReplacesTheTreeAndCountsItsBytes) {
+TEST_P(FolderTreeTest, ReloadReplacesTheTreeAndCountsItsBytes) {
     OpenTables();
     AddFolder(1, 0, 1, "C:");
     AddFolder(2, 1, 0, "Data");
@@ -241,16 +244,18 @@ TEST_F(FolderTreeTest, ReloadReplacesTheTreeAndCountsItsBytes) {
     EXPECT_EQ(tree_.loaded_bytes(), sizeof(FolderNode) + 3);
 }
 
-TEST_F(FolderTreeTest, AnEngineErrorLeavesTheRootAlone) {
+TEST_P(FolderTreeTest, AnEngineErrorLeavesTheRootAlone) {
     OpenTables();
     AddFolder(1, 0, 0, "C:");
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
     ASSERT_TRUE(tree_.LoadFolderTree(catalogue_));
-    ASSERT_TRUE(ExecuteSql(catalogue_.handle(), "ALTER TABLE Folder RENAME TO Gone"));
+    ASSERT_TRUE(ExecuteSql(catalogue_.connection(), "ALTER TABLE \"Folder\" RENAME TO \"Gone\""));
     EXPECT_TRUE(tree_.LoadFolderTree(catalogue_));
     EXPECT_EQ(tree_.root()->first_child, nullptr);
     EXPECT_EQ(tree_.FolderIdOfPath("C:"), 0);
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(FolderTreeTest);
 
 }  // namespace
 }  // namespace korvane::testing

@@ -38,7 +38,7 @@ struct FileRow {
     std::optional<double> modified;
 };
 
-class RowWritersTest : public CatalogueTest {
+class RowWritersTest : public EngineCatalogueTest {
   protected:
     void SetUp() override {
         CatalogueTest::SetUp();
@@ -110,7 +110,7 @@ class RowWritersTest : public CatalogueTest {
     IdCounters counters_;
 };
 
-TEST_F(RowWritersTest, ComputerAndVolumeRowsKeepOptionalTextsNull) {
+TEST_P(RowWritersTest, ComputerAndVolumeRowsKeepOptionalTextsNull) {
     ASSERT_TRUE(WriteComputerRow(catalogue_, {1, "", "someone"}));
     TableCursor& computer = catalogue_.computer_table();
     ASSERT_TRUE(computer.MoveFirst());
@@ -159,7 +159,7 @@ TEST_F(RowWritersTest, ComputerAndVolumeRowsKeepOptionalTextsNull) {
     EXPECT_EQ(serial->integer, 0xDEADBEEFLL);
 }
 
-TEST_F(RowWritersTest, FolderRowsAreNamedByRootPathOrLastComponent) {
+TEST_P(RowWritersTest, FolderRowsAreNamedByRootPathOrLastComponent) {
     FolderScanRecord root;
     root.folder_id = 1;
     root.path = "/mnt/data/start";
@@ -204,7 +204,7 @@ TEST_F(RowWritersTest, FolderRowsAreNamedByRootPathOrLastComponent) {
     EXPECT_EQ(rows.at(3).name, "\\");
 }
 
-TEST_F(RowWritersTest, FileRowsKeepNamesTypesSizesAndTimes) {
+TEST_P(RowWritersTest, FileRowsKeepNamesTypesSizesAndTimes) {
     const std::string hostile = std::string("bad\xff\xfe name\nwith \"quotes\", commas.TXT");
     ASSERT_TRUE(WriteFileRow(catalogue_, FileRecord("report.final.doc", 10, 1)));
     ASSERT_TRUE(WriteFileRow(catalogue_, FileRecord("README", 20, 2)));
@@ -235,7 +235,7 @@ TEST_F(RowWritersTest, FileRowsKeepNamesTypesSizesAndTimes) {
     EXPECT_EQ(rows.at(1).attributes, static_cast<std::int32_t>(kAttrArchive));
 }
 
-TEST_F(RowWritersTest, UpdatesRewriteOnlyTheirFieldsAndRefuseMissingRows) {
+TEST_P(RowWritersTest, UpdatesRewriteOnlyTheirFieldsAndRefuseMissingRows) {
     ASSERT_TRUE(WriteFileRow(catalogue_, FileRecord("old.txt", 100, 1)));
     FolderScanRecord renamed = FileRecord("NEWNAME", 200, 1);
     renamed.entry.modify_time = 0;
@@ -389,7 +389,7 @@ class InsertFolderTest : public RowWritersTest {
     std::string root_, second_;
 };
 
-TEST_F(InsertFolderTest, OneNewFolderBelowFolderTenRenumbersTheRest) {
+TEST_P(InsertFolderTest, OneNewFolderBelowFolderTenRenumbersTheRest) {
     ASSERT_TRUE(std::filesystem::create_directory(root_ + "/f10/New"));
     FolderNode* ten = tree_.FindFolderById(10);
     ASSERT_NE(ten, nullptr);
@@ -450,7 +450,7 @@ TEST_F(InsertFolderTest, OneNewFolderBelowFolderTenRenumbersTheRest) {
     EXPECT_EQ(stored.next_file, 140);
 }
 
-TEST_F(InsertFolderTest, CopiedTreeIsNumberedInPreOrderAndMissingFoldersTakeNoIdentifier) {
+TEST_P(InsertFolderTest, CopiedTreeIsNumberedInPreOrderAndMissingFoldersTakeNoIdentifier) {
     std::filesystem::create_directories(root_ + "/f10/Copy/Inner/Deep");
     std::filesystem::create_directories(root_ + "/f10/Copy/Second");
     FolderNode* ten = tree_.FindFolderById(10);
@@ -485,7 +485,7 @@ TEST_F(InsertFolderTest, CopiedTreeIsNumberedInPreOrderAndMissingFoldersTakeNoId
     EXPECT_EQ(gone->folder_id, 0);
 }
 
-TEST_F(InsertFolderTest, BelowTheLastSubtreeNothingMovesAndTheCounterIsTheNewIdentifier) {
+TEST_P(InsertFolderTest, BelowTheLastSubtreeNothingMovesAndTheCounterIsTheNewIdentifier) {
     std::filesystem::create_directories(second_ + "/g39/Last");
     FolderNode* last = tree_.FindFolderById(39);
     FolderNode* added = tree_.AddFolderNode("Last", last);
@@ -504,7 +504,7 @@ TEST_F(InsertFolderTest, BelowTheLastSubtreeNothingMovesAndTheCounterIsTheNewIde
     ExpectNumberingHolds();
 }
 
-TEST_F(InsertFolderTest, AnAncestorMissingFromTheCatalogueFailsWithoutWritingTheCounters) {
+TEST_P(InsertFolderTest, AnAncestorMissingFromTheCatalogueFailsWithoutWritingTheCounters) {
     std::filesystem::create_directories(root_ + "/f10/New");
     FolderNode* ten = tree_.FindFolderById(10);
     FolderNode* added = tree_.AddFolderNode("New", ten);
@@ -608,6 +608,9 @@ TEST(ShiftFolderIdsTest, MovesIdentifiersAndParentsAtOrAboveTheBound) {
     EXPECT_EQ(d.folder_id, 9);
     EXPECT_EQ(d.parent_id, 1);
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(RowWritersTest);
+INSTANTIATE_ON_BOTH_ENGINES(InsertFolderTest);
 
 }  // namespace
 }  // namespace korvane::testing

@@ -55,7 +55,7 @@ const std::string kCrosstabSql = Lines({
     "ORDER BY Sum(Size) DESC;",
 });
 
-class StoredQueryTest : public CatalogueTest {
+class StoredQueryTest : public EngineCatalogueTest {
   protected:
     StoredQuery& query() { return catalogue_.stored_query(); }
 
@@ -79,7 +79,7 @@ class StoredQueryTest : public CatalogueTest {
     std::string Text(int column) { return Value(column).text; }
 };
 
-TEST_F(StoredQueryTest, DetailExampleGivesExactlyTheRowsItMeans) {
+TEST_P(StoredQueryTest, DetailExampleGivesExactlyTheRowsItMeans) {
     OpenTables();
     AddFolder(99, 0, 23, "C:", 9.9e7);
     AddFolder(100, 99, 20, "Projects", 9e6);
@@ -142,7 +142,7 @@ TEST_F(StoredQueryTest, DetailExampleGivesExactlyTheRowsItMeans) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(StoredQueryTest, CrosstabExampleSumsSizesPerOwner) {
+TEST_P(StoredQueryTest, CrosstabExampleSumsSizesPerOwner) {
     OpenTables();
     AddFile(1, 5, "a", 100, std::nullopt, "alice");
     AddFile(2, 6, "b", 200, std::nullopt, "alice");
@@ -170,7 +170,7 @@ TEST_F(StoredQueryTest, CrosstabExampleSumsSizesPerOwner) {
                         {"bob", 1000.0}, {"alice", 300.0}, {"administrator", 7.0}}));
 }
 
-TEST_F(StoredQueryTest, StoredTextSurvivesExactlyAndNamesIgnoreCase) {
+TEST_P(StoredQueryTest, StoredTextSurvivesExactlyAndNamesIgnoreCase) {
     EXPECT_TRUE(query().StoredQueryExists("fetchvolume"));
     EXPECT_FALSE(query().StoredQueryExists("Big documents"));
     EXPECT_FALSE(query().CreateStoredQuery("FETCHVOLUME"));
@@ -194,7 +194,7 @@ TEST_F(StoredQueryTest, StoredTextSurvivesExactlyAndNamesIgnoreCase) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(StoredQueryTest, RefusedTextShowsTheEngineMessageAndKeepsThePreviousText) {
+TEST_P(StoredQueryTest, RefusedTextShowsTheEngineMessageAndKeepsThePreviousText) {
     ASSERT_TRUE(query().CreateStoredQuery("Q"));
     ASSERT_TRUE(query().SetStoredQuerySql(kCrosstabSql));
     const std::vector<std::string> refused = {
@@ -223,7 +223,7 @@ TEST_F(StoredQueryTest, RefusedTextShowsTheEngineMessageAndKeepsThePreviousText)
     EXPECT_TRUE(catalogue_.file_table().IsOpen());
 }
 
-TEST_F(StoredQueryTest, SnapshotMovesAnywhereWithoutLosingRows) {
+TEST_P(StoredQueryTest, SnapshotMovesAnywhereWithoutLosingRows) {
     OpenTables();
     const int n = 3000;
     for (int id = 1; id <= n; ++id) {
@@ -254,7 +254,7 @@ TEST_F(StoredQueryTest, SnapshotMovesAnywhereWithoutLosingRows) {
     EXPECT_FALSE(query().MoveQueryRow(-1));
 
     // Rows already read stay as they were read.
-    ASSERT_TRUE(ExecuteSql(catalogue_.handle(), "DELETE FROM File WHERE \"File ID\" > 10"));
+    ASSERT_TRUE(ExecuteSql(catalogue_.connection(), "DELETE FROM \"File\" WHERE \"File ID\" > 10"));
     ASSERT_TRUE(query().MoveQueryRow(100));
     EXPECT_EQ(id_at(), n - 100);
     int count = 1;
@@ -274,7 +274,10 @@ TEST_F(StoredQueryTest, SnapshotMovesAnywhereWithoutLosingRows) {
     EXPECT_EQ(count, 10);
 }
 
-TEST_F(StoredQueryTest, OnlyAnOpenSnapshotReadsThroughAMemoryMap) {
+TEST_P(StoredQueryTest, OnlyAnOpenSnapshotReadsThroughAMemoryMap) {
+    if (OnServer()) {
+        GTEST_SKIP() << "The server reads its own files.";
+    }
     auto mapped_bytes = [&] {
         std::int64_t bytes = -1;
         std::string error;
@@ -305,7 +308,7 @@ TEST_F(StoredQueryTest, OnlyAnOpenSnapshotReadsThroughAMemoryMap) {
     EXPECT_EQ(mapped_bytes(), 0);
 }
 
-TEST_F(StoredQueryTest, EmptyAnswerOpensWithNoCurrentRow) {
+TEST_P(StoredQueryTest, EmptyAnswerOpensWithNoCurrentRow) {
     Run("Nothing", "SELECT File.Name AS Name\r\nFROM File\r\nWHERE ((File.[Parent ID])=5);");
     FieldValue value;
     EXPECT_FALSE(query().QueryFieldValue(0, value));
@@ -314,7 +317,7 @@ TEST_F(StoredQueryTest, EmptyAnswerOpensWithNoCurrentRow) {
     EXPECT_EQ(query().QueryColumnCount(), 1);
 }
 
-TEST_F(StoredQueryTest, FillersKeepTheColumnsTypes) {
+TEST_P(StoredQueryTest, FillersKeepTheColumnsTypes) {
     OpenTables();
     AddFolder(1, 0, 1, "C:", 123.0);
     AddFile(1, 1, "a.txt", 77.0, Day(2001, 1, 5));
@@ -339,7 +342,7 @@ TEST_F(StoredQueryTest, FillersKeepTheColumnsTypes) {
     EXPECT_FALSE(query().QueryFieldValue(4, value));
 }
 
-TEST_F(StoredQueryTest, SnapshotSeesRowsWrittenWhileTheTablesAreOpen) {
+TEST_P(StoredQueryTest, SnapshotSeesRowsWrittenWhileTheTablesAreOpen) {
     OpenTables();
     AddFile(1, 1, "pending.txt", 1.0);
     Run("Pending", "SELECT File.Name AS Name\r\nFROM File;");
@@ -348,7 +351,7 @@ TEST_F(StoredQueryTest, SnapshotSeesRowsWrittenWhileTheTablesAreOpen) {
     EXPECT_EQ(Text(0), "pending.txt");
 }
 
-TEST_F(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
+TEST_P(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
     ASSERT_TRUE(catalogue_.CloseCatalogue());
     EXPECT_FALSE(query().StoredQueryExists("FetchVolume"));
     EXPECT_FALSE(query().OpenStoredQuery("FetchVolume"));
@@ -356,6 +359,42 @@ TEST_F(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
     EXPECT_FALSE(query().SetStoredQuerySql("SELECT File.Name FROM File;"));
     EXPECT_FALSE(query().OpenQuerySnapshot());
     EXPECT_TRUE(ui_.messages.empty());
+}
+
+INSTANTIATE_ON_BOTH_ENGINES(StoredQueryTest);
+
+// The server's connection lost while a snapshot is read: the next batch
+// fails with the server's message, rows already read stay readable, and
+// nothing is left half done.
+class ServerQueryLoss : public StoredQueryTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+};
+
+TEST_F(ServerQueryLoss, ALostConnectionGivesTheServersMessage) {
+    OpenTables();
+    for (int id = 1; id <= 2500; ++id) {
+        AddFile(id, 1, "file " + std::to_string(id), id);
+    }
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    Run("All", "SELECT File.[File ID] AS [File ID]\r\nFROM File\r\nORDER BY [File ID];");
+    ASSERT_TRUE(query().MoveQueryRow(10));
+    const int backend = PQbackendPID(catalogue_.connection().pg->get());
+    OtherConnection other(path_);
+    ASSERT_TRUE(other.Exec("SELECT pg_terminate_backend(" + std::to_string(backend) + ")"));
+    EXPECT_TRUE(query().MoveQueryRow(500));  // in the batch already fetched
+    EXPECT_EQ(Value(0), FieldValue::OfInteger(501));
+    EXPECT_FALSE(query().MoveQueryRow(2000));
+    EXPECT_NE(query().last_error().find("terminat"), std::string::npos) << query().last_error();
+    EXPECT_TRUE(query().CloseQuerySnapshot());
+    // The next piece of work connects again, and every row is there.
+    ASSERT_TRUE(catalogue_.OpenCatalogueTables()) << catalogue_.last_error();
+    ASSERT_TRUE(catalogue_.SeekFileRow(2500));
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    ASSERT_TRUE(query().OpenStoredQuery("All"));
+    ASSERT_TRUE(query().OpenQuerySnapshot()) << query().last_error();
+    ASSERT_TRUE(query().MoveQueryRow(2499));
+    EXPECT_EQ(Value(0), FieldValue::OfInteger(2500));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@
 namespace korvane::testing {
 namespace {
 
-using TableCursorTest = CatalogueTest;
+class TableCursorTest : public OnBothEngines<CatalogueTest> {};
 
 // Names as a Linux file system may hand them over: quotes, brackets, Jet
 // wildcards, a CR LF, a NUL-free invalid UTF-8 byte, non-ASCII letters.
@@ -25,7 +25,7 @@ const std::vector<std::string> kHostileNames = {
     "",
 };
 
-TEST_F(TableCursorTest, EveryTableRoundTripsEveryColumn) {
+TEST_P(TableCursorTest, EveryTableRoundTripsEveryColumn) {
     OpenTables();
     double when = 0.0;
     ASSERT_TRUE(DayNumberFromCivil(2024, 2, 29, 23, 59, 58, when));
@@ -145,7 +145,7 @@ TEST_F(TableCursorTest, EveryTableRoundTripsEveryColumn) {
     }
 }
 
-TEST_F(TableCursorTest, MovesInIdentifierOrderAndSeeksByEitherIndex) {
+TEST_P(TableCursorTest, MovesInIdentifierOrderAndSeeksByEitherIndex) {
     OpenTables();
     for (std::int32_t id : {30, 10, 20}) {
         AddFile(id, id / 10, "f" + std::to_string(id), id);
@@ -177,7 +177,7 @@ TEST_F(TableCursorTest, MovesInIdentifierOrderAndSeeksByEitherIndex) {
     EXPECT_FALSE(catalogue_.SeekFileRow(2));
 }
 
-TEST_F(TableCursorTest, EditingChangesOnlyTheCurrentRowAndMayRenumberIt) {
+TEST_P(TableCursorTest, EditingChangesOnlyTheCurrentRowAndMayRenumberIt) {
     OpenTables();
     AddFolder(1, 0, 2, "C:");
     AddFolder(2, 1, 0, "A");
@@ -221,7 +221,7 @@ TEST_F(TableCursorTest, EditingChangesOnlyTheCurrentRowAndMayRenumberIt) {
     EXPECT_EQ(name, "C:");
 }
 
-TEST_F(TableCursorTest, DeletingWhileMovingVisitsEveryRowOnce) {
+TEST_P(TableCursorTest, DeletingWhileMovingVisitsEveryRowOnce) {
     OpenTables();
     for (int id = 1; id <= 250; ++id) {
         AddFile(id, 1, "f", id);
@@ -250,7 +250,7 @@ TEST_F(TableCursorTest, DeletingWhileMovingVisitsEveryRowOnce) {
     EXPECT_EQ(left, 125);
 }
 
-TEST_F(TableCursorTest, RowsAddedDuringAMoveAreSeenInOrder) {
+TEST_P(TableCursorTest, RowsAddedDuringAMoveAreSeenInOrder) {
     OpenTables();
     AddFile(1, 1, "a", 1);
     AddFile(3, 1, "c", 3);
@@ -268,7 +268,10 @@ TEST_F(TableCursorTest, RowsAddedDuringAMoveAreSeenInOrder) {
     EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c"}));
 }
 
-TEST_F(TableCursorTest, HostileStoredValuesReadSafely) {
+TEST_P(TableCursorTest, HostileStoredValuesReadSafely) {
+    if (OnServer()) {
+        GTEST_SKIP() << "The server's typed columns refuse such values when they are stored.";
+    }
     {
         sqlite3* db = catalogue_.handle();
         ASSERT_TRUE(
@@ -292,7 +295,7 @@ TEST_F(TableCursorTest, HostileStoredValuesReadSafely) {
     EXPECT_EQ(number, 45000.0);
 }
 
-TEST_F(TableCursorTest, ClosedCursorRefusesEverything) {
+TEST_P(TableCursorTest, ClosedCursorRefusesEverything) {
     TableCursor& file = catalogue_.file_table();
     EXPECT_FALSE(file.IsOpen());
     EXPECT_FALSE(file.MoveFirst());
@@ -302,6 +305,8 @@ TEST_F(TableCursorTest, ClosedCursorRefusesEverything) {
     std::string text;
     EXPECT_FALSE(file.GetText("Name", text));
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(TableCursorTest);
 
 }  // namespace
 }  // namespace korvane::testing

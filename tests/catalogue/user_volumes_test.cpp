@@ -9,7 +9,7 @@
 namespace korvane::testing {
 namespace {
 
-class UserVolumesTest : public CatalogueTest {
+class UserVolumesTest : public EngineCatalogueTest {
   protected:
     void SetUp() override {
         CatalogueTest::SetUp();
@@ -29,7 +29,7 @@ class UserVolumesTest : public CatalogueTest {
     }
 };
 
-TEST_F(UserVolumesTest, AddedRowsGetNumbersAndReadBack) {
+TEST_P(UserVolumesTest, AddedRowsGetNumbersAndReadBack) {
     const std::int32_t share = Add("\\\\srv\\share\\dept");
     const std::int32_t site =
         Add("ftp:ftp.example.com/pub", "anonymous", "korvane@localhost", kPassiveTransfers, 21);
@@ -59,7 +59,7 @@ TEST_F(UserVolumesTest, AddedRowsGetNumbersAndReadBack) {
     EXPECT_EQ(record.location, "");
 }
 
-TEST_F(UserVolumesTest, ListingAndDeletingSurviveReopening) {
+TEST_P(UserVolumesTest, ListingAndDeletingSurviveReopening) {
     const std::int32_t a = Add("C:\\Data");
     const std::int32_t b = Add("/mnt/share");
     const std::int32_t c = Add("ftp:host");
@@ -81,7 +81,7 @@ TEST_F(UserVolumesTest, ListingAndDeletingSurviveReopening) {
     EXPECT_EQ(Add("D:"), c + 1);
 }
 
-TEST_F(UserVolumesTest, BuildsLeaveUserVolumesAlone) {
+TEST_P(UserVolumesTest, BuildsLeaveUserVolumesAlone) {
     Add("ftp:host");
     OpenTables();
     ASSERT_TRUE(catalogue_.EmptyCatalogueTables());
@@ -91,7 +91,7 @@ TEST_F(UserVolumesTest, BuildsLeaveUserVolumesAlone) {
     EXPECT_EQ(record.location, "ftp:host");
 }
 
-TEST_F(UserVolumesTest, ClosedTableRefusesEverything) {
+TEST_P(UserVolumesTest, ClosedTableRefusesEverything) {
     ASSERT_TRUE(CloseUserVolumes(catalogue_));
     UserVolumeRecord record;
     record.location = "C:";
@@ -116,6 +116,8 @@ TEST(UserVolumeTokens, PrefixesAndNumbers) {
     EXPECT_EQ(UserVolumeNumber("uv: 99999999999"), 0);
     EXPECT_EQ(UserVolumeNumber("C:"), 0);
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(UserVolumesTest);
 
 }  // namespace
 }  // namespace korvane::testing

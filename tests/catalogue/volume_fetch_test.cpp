@@ -8,7 +8,7 @@
 namespace korvane::testing {
 namespace {
 
-class VolumeFetchTest : public CatalogueTest {
+class VolumeFetchTest : public EngineCatalogueTest {
   protected:
     void AddVolume(std::int32_t id, const std::string& root, bool full = true) {
         TableCursor& volume = catalogue_.volume_table();
@@ -36,7 +36,7 @@ class VolumeFetchTest : public CatalogueTest {
     }
 };
 
-TEST_F(VolumeFetchTest, ByIdReadsTheFifteenColumnsAndNotTheSizes) {
+TEST_P(VolumeFetchTest, ByIdReadsTheFifteenColumnsAndNotTheSizes) {
     OpenTables();
     AddVolume(1, "C:");
     AddVolume(2, "/mnt/data");
@@ -67,7 +67,7 @@ TEST_F(VolumeFetchTest, ByIdReadsTheFifteenColumnsAndNotTheSizes) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
-TEST_F(VolumeFetchTest, MissingVolumeFailsAndLeavesTheRecordZero) {
+TEST_P(VolumeFetchTest, MissingVolumeFailsAndLeavesTheRecordZero) {
     OpenTables();
     AddVolume(1, "C:");
     VolumeScanRecord record;
@@ -81,7 +81,7 @@ TEST_F(VolumeFetchTest, MissingVolumeFailsAndLeavesTheRecordZero) {
     EXPECT_EQ(record.root, "");
 }
 
-TEST_F(VolumeFetchTest, NullColumnsStayZero) {
+TEST_P(VolumeFetchTest, NullColumnsStayZero) {
     OpenTables();
     AddVolume(3, "\\\\srv\\share", false);
     VolumeScanRecord record;
@@ -92,7 +92,7 @@ TEST_F(VolumeFetchTest, NullColumnsStayZero) {
     EXPECT_EQ(record.root, "\\\\srv\\share");
 }
 
-TEST_F(VolumeFetchTest, ByRootCutsTheLocationToItsRoot) {
+TEST_P(VolumeFetchTest, ByRootCutsTheLocationToItsRoot) {
     OpenTables();
     AddVolume(1, "C:");
     AddVolume(2, "\\\\srv\\share");
@@ -108,7 +108,7 @@ TEST_F(VolumeFetchTest, ByRootCutsTheLocationToItsRoot) {
     EXPECT_EQ(record.volume_id, 1);
 }
 
-TEST_F(VolumeFetchTest, QuotesInARootCannotChangeTheStatement) {
+TEST_P(VolumeFetchTest, QuotesInARootCannotChangeTheStatement) {
     OpenTables();
     AddVolume(1, "ftp:we\"ird");
     AddVolume(2, "ftp:other");
@@ -145,7 +145,7 @@ TEST(FetchTemplates, TextsAreTheCatalogueTemplatesWithEscapedValues) {
     EXPECT_EQ(FetchFileByIdSql(9), columns + "WHERE (File.[File ID]=9);");
 }
 
-TEST_F(VolumeFetchTest, FileTemplatesRunThroughTheStoredQuery) {
+TEST_P(VolumeFetchTest, FileTemplatesRunThroughTheStoredQuery) {
     OpenTables();
     AddFile(5, 2, "say \"hi\".txt", 10.0);
     AddFile(6, 2, "other.txt", 11.0);
@@ -165,6 +165,8 @@ TEST_F(VolumeFetchTest, FileTemplatesRunThroughTheStoredQuery) {
     ASSERT_TRUE(query.SetStoredQuerySql(FetchFolderByIdSql(1)));
     EXPECT_EQ(query.QueryColumnCount(), 7);
 }
+
+INSTANTIATE_ON_BOTH_ENGINES(VolumeFetchTest);
 
 }  // namespace
 }  // namespace korvane::testing

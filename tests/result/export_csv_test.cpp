@@ -16,7 +16,7 @@ namespace {
 using testing::ParseCsv;
 using testing::ReadFileBytes;
 
-class ExportCsvTest : public testing::QueryCatalogueTest {
+class ExportCsvTest : public testing::OnBothEngines<testing::QueryCatalogueTest> {
   protected:
     void SetUp() override {
         QueryCatalogueTest::SetUp();
@@ -58,14 +58,15 @@ class ExportCsvTest : public testing::QueryCatalogueTest {
     ResultData result_;
 };
 
-TEST_F(ExportCsvTest, RowsReadBackUnchanged) {
+TEST_P(ExportCsvTest, RowsReadBackUnchanged) {
     RunFor(2);
     const std::string path = dir_ / "out.csv";
     ASSERT_TRUE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
     const std::string text = ReadFileBytes(path);
     // Hidden Attributes; Parent ID titled Path.
     EXPECT_TRUE(text.starts_with("Name,Size,Modify Date,Path\r\n")) << text;
-    EXPECT_NE(text.find("\r\n\"say \"\"hi\"\".txt\",30,23:59:59 12/31/2000,C:\\Data\\Old\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\n\"say \"\"hi\"\".txt\",30,23:59:59 12/31/2000,C:\\Data\\Old\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("\r\n\"a, b.txt\",20,,C:\\Data\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\nhuge.iso,3000000000,,C:\\Data\r\n"), std::string::npos);
 
@@ -85,7 +86,7 @@ TEST_F(ExportCsvTest, RowsReadBackUnchanged) {
     EXPECT_EQ(ParseCsv(text), expected);
 }
 
-TEST_F(ExportCsvTest, FieldQuoting) {
+TEST_P(ExportCsvTest, FieldQuoting) {
     std::string line;
     AppendCsvField(line, "plain");
     AppendCsvField(line, "a\"b");
@@ -95,7 +96,7 @@ TEST_F(ExportCsvTest, FieldQuoting) {
     EXPECT_EQ(line, "plain\"a\"\"b\"\"a,\"\"b\"\"\"\"cr\r\"");
 }
 
-TEST_F(ExportCsvTest, ProgressAndCancel) {
+TEST_P(ExportCsvTest, ProgressAndCancel) {
     for (int i = 0; i < 300; ++i)
         AddFileLater(100 + i);
     RunFor(4);
@@ -120,12 +121,12 @@ TEST_F(ExportCsvTest, ProgressAndCancel) {
     EXPECT_EQ(ParseCsv(ReadFileBytes(path)).size(), 1u + 128u);
 }
 
-TEST_F(ExportCsvTest, AStoredQueryThatCannotRunExportsNothing) {
+TEST_P(ExportCsvTest, AStoredQueryThatCannotRunExportsNothing) {
     RunFor(2);
     // Another program left text in the stored query that cannot run.
-    ASSERT_TRUE(
-        ExecuteSql(catalogue_.handle(),
-                   "UPDATE \"Stored Queries\" SET SQL='SELECT Nothing FROM Nowhere' WHERE Name='Export'"));
+    ASSERT_TRUE(ExecuteSql(
+        catalogue_.connection(),
+        "UPDATE \"Stored Queries\" SET \"SQL\"='SELECT Nothing FROM Nowhere' WHERE \"Name\"='Export'"));
     const std::string path = dir_ / "bad.csv";
     EXPECT_FALSE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
     EXPECT_FALSE(std::filesystem::exists(path));
@@ -134,7 +135,7 @@ TEST_F(ExportCsvTest, AStoredQueryThatCannotRunExportsNothing) {
     EXPECT_TRUE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
 }
 
-TEST_F(ExportCsvTest, NothingToExportOrNowhereToWrite) {
+TEST_P(ExportCsvTest, NothingToExportOrNowhereToWrite) {
     RunFor(6);  // ann holds no files
     EXPECT_EQ(result_.row_count, 0);
     const std::string path = dir_ / "empty.csv";
@@ -152,4 +153,6 @@ TEST_F(ExportCsvTest, NothingToExportOrNowhereToWrite) {
 }
 
 }  // namespace
+INSTANTIATE_ON_BOTH_ENGINES(ExportCsvTest);
+
 }  // namespace korvane

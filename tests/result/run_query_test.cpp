@@ -10,7 +10,7 @@ namespace {
 
 const CivilTime kRunTime{1999, 3, 15, 14, 5, 9};
 
-class RunQueryTest : public testing::QueryCatalogueTest {
+class RunQueryTest : public testing::OnBothEngines<testing::QueryCatalogueTest> {
   protected:
     void SetUp() override {
         QueryCatalogueTest::SetUp();
@@ -45,7 +45,7 @@ class RunQueryTest : public testing::QueryCatalogueTest {
     }
 };
 
-TEST_F(RunQueryTest, WorkedExampleKindOfQueryForAFolder) {
+TEST_P(RunQueryTest, WorkedExampleKindOfQueryForAFolder) {
     LoadTree();
     SetUpNames();
     Add("Folder", "Name");
@@ -80,7 +80,7 @@ TEST_F(RunQueryTest, WorkedExampleKindOfQueryForAFolder) {
     EXPECT_EQ(result_.columns[4].sort_direction, 2);
 }
 
-TEST_F(RunQueryTest, WithoutSubfoldersFolderSizesCount) {
+TEST_P(RunQueryTest, WithoutSubfoldersFolderSizesCount) {
     LoadTree();
     SetUpNames();
     Add("Folder", "Name");
@@ -94,7 +94,7 @@ TEST_F(RunQueryTest, WithoutSubfoldersFolderSizesCount) {
     EXPECT_EQ(result_.earliest_date, 0.0);
 }
 
-TEST_F(RunQueryTest, AllVolumesSumFreeSpaceUpToTheFirstGap) {
+TEST_P(RunQueryTest, AllVolumesSumFreeSpaceUpToTheFirstGap) {
     LoadTree();
     SetUpNames();
     Add("File", "Name");
@@ -111,8 +111,8 @@ TEST_F(RunQueryTest, AllVolumesSumFreeSpaceUpToTheFirstGap) {
     EXPECT_EQ(result_.latest_date, Day(2000, 1, 1));
 }
 
-TEST_F(RunQueryTest, OnlyFoldersWithSubfoldersHaveNoTotals) {
-    ASSERT_TRUE(ExecuteSql(catalogue_.handle(), "UPDATE Folder SET \"Modify Date\"=36000.5"));
+TEST_P(RunQueryTest, OnlyFoldersWithSubfoldersHaveNoTotals) {
+    ASSERT_TRUE(ExecuteSql(catalogue_.connection(), "UPDATE \"Folder\" SET \"Modify Date\"=36000.5"));
     LoadTree();
     SetUpNames();
     Add("Folder", "Name");
@@ -126,9 +126,9 @@ TEST_F(RunQueryTest, OnlyFoldersWithSubfoldersHaveNoTotals) {
     EXPECT_EQ(result_.latest_date, 0.0);
 }
 
-TEST_F(RunQueryTest, FillerDatesAreNoDates) {
-    ASSERT_TRUE(
-        ExecuteSql(catalogue_.handle(), "UPDATE Folder SET \"Modify Date\"=36000.5 WHERE \"Folder ID\"=3"));
+TEST_P(RunQueryTest, FillerDatesAreNoDates) {
+    ASSERT_TRUE(ExecuteSql(catalogue_.connection(),
+                           "UPDATE \"Folder\" SET \"Modify Date\"=36000.5 WHERE \"Folder ID\"=3"));
     LoadTree();
     SetUpNames();
     Add("Folder", "Name");
@@ -142,7 +142,7 @@ TEST_F(RunQueryTest, FillerDatesAreNoDates) {
     EXPECT_EQ(result_.latest_date, 36000.5);
 }
 
-TEST_F(RunQueryTest, ProgressEverySixtyFourRowsAndAtTheEnd) {
+TEST_P(RunQueryTest, ProgressEverySixtyFourRowsAndAtTheEnd) {
     for (int i = 0; i < 200; ++i)
         AddFile(100 + i, 4, "f" + std::to_string(i), 1);
     LoadTree();
@@ -162,7 +162,7 @@ TEST_F(RunQueryTest, ProgressEverySixtyFourRowsAndAtTheEnd) {
     EXPECT_EQ(log.cancel_polls, 3);
 }
 
-TEST_F(RunQueryTest, CancelKeepsWhatWasCounted) {
+TEST_P(RunQueryTest, CancelKeepsWhatWasCounted) {
     for (int i = 0; i < 200; ++i)
         AddFile(100 + i, 4, "f" + std::to_string(i), 2);
     LoadTree();
@@ -177,7 +177,7 @@ TEST_F(RunQueryTest, CancelKeepsWhatWasCounted) {
     EXPECT_TRUE(ui_.progress.back()->closed);
 }
 
-TEST_F(RunQueryTest, CrosstabRowsPerOwner) {
+TEST_P(RunQueryTest, CrosstabRowsPerOwner) {
     LoadTree();
     SetUpNames();
     Add("File", "Size");
@@ -191,7 +191,7 @@ TEST_F(RunQueryTest, CrosstabRowsPerOwner) {
     EXPECT_EQ(result_.columns[0].width, 15);
 }
 
-TEST_F(RunQueryTest, FailuresChangeNothingButTheStatement) {
+TEST_P(RunQueryTest, FailuresChangeNothingButTheStatement) {
     LoadTree();
     SetUpNames();
     EXPECT_FALSE(RunQuery(nullptr, result_, catalogue_, tree_, nullptr));
@@ -227,7 +227,7 @@ TEST_F(RunQueryTest, FailuresChangeNothingButTheStatement) {
     catalogue_.stored_query().CloseStoredQuery();
 }
 
-TEST_F(RunQueryTest, DisplaySqlOnlyWhenInteractive) {
+TEST_P(RunQueryTest, DisplaySqlOnlyWhenInteractive) {
     LoadTree();
     SetUpNames();
     Add("File", "Name");
@@ -245,7 +245,7 @@ TEST_F(RunQueryTest, DisplaySqlOnlyWhenInteractive) {
     EXPECT_EQ(ui_.messages.size(), 1u);
 }
 
-TEST_F(RunQueryTest, RerunRefreshesTheViewsOnlyAfterARun) {
+TEST_P(RunQueryTest, RerunRefreshesTheViewsOnlyAfterARun) {
     struct Views : ResultViews {
         int activated = 0, refreshed = 0;
         void ActivateFrame() override { ++activated; }
@@ -292,4 +292,6 @@ TEST(DescribeColumn, NamesOutsideTheTableKeepTheirValues) {
 }
 
 }  // namespace
+INSTANTIATE_ON_BOTH_ENGINES(RunQueryTest);
+
 }  // namespace korvane

@@ -5,7 +5,6 @@
 // tests.)
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,42 +23,27 @@ namespace fs = std::filesystem;
 
 // Everything a build changes, as one comparable text, read by a connection
 // of its own.
-std::string Contents(const std::string& db_path) {
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
-        sqlite3_close(db);
-        return "unreadable";
-    }
+std::string Contents(const std::string& database) {
+    OtherConnection other(database);
     std::string text;
     const char* queries[] = {
-        "SELECT 'computer', \"Volume Key\", \"Folder Key\", \"File Key\" FROM Computer",
-        "SELECT 'volume', \"Volume ID\", \"Folder ID\", Root, Files, Folders FROM Volume ORDER BY 2",
-        "SELECT 'folder', \"Folder ID\", Name, \"Parent ID\", Files, Folders, Size FROM Folder ORDER BY 2",
-        "SELECT 'file', \"File ID\", Name, \"Parent ID\", Size, Compressed FROM File ORDER BY 2",
-        "SELECT 'uv', \"UV ID\", Location FROM \"User Volumes\" ORDER BY 2",
-        "SELECT 'query', Name, SQL FROM \"Stored Queries\" ORDER BY 2",
+        "SELECT 'computer', \"Volume Key\", \"Folder Key\", \"File Key\" FROM \"Computer\"",
+        "SELECT 'volume', \"Volume ID\", \"Folder ID\", \"Root\", \"Files\", \"Folders\" FROM \"Volume\" "
+        "ORDER BY 2",
+        "SELECT 'folder', \"Folder ID\", \"Name\", \"Parent ID\", \"Files\", \"Folders\", \"Size\" FROM "
+        "\"Folder\" ORDER BY 2",
+        "SELECT 'file', \"File ID\", \"Name\", \"Parent ID\", \"Size\", \"Compressed\" FROM \"File\" ORDER "
+        "BY 2",
+        "SELECT 'uv', \"UV ID\", \"Location\" FROM \"User Volumes\" ORDER BY 2",
+        "SELECT 'query', \"Name\", \"SQL\" FROM \"Stored Queries\" ORDER BY 2",
     };
     for (const char* sql : queries) {
-        sqlite3_stmt* statement = nullptr;
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
-            text += std::string("error: ") + sqlite3_errmsg(db) + "\n";
-            continue;
-        }
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
-                const unsigned char* value = sqlite3_column_text(statement, i);
-                text += value != nullptr ? reinterpret_cast<const char*>(value) : "null";
-                text += '|';
-            }
-            text += '\n';
-        }
-        sqlite3_finalize(statement);
+        text += other.Rows(sql);
     }
-    sqlite3_close(db);
     return text;
 }
 
-class BuildSafetyTest : public ScanTest {
+class BuildSafetyTest : public OnBothEngines<ScanTest> {
   protected:
     // A complete previous catalogue of a small tree, with a user volume and
     // a stored query of the person's own.
@@ -106,7 +90,7 @@ class BuildSafetyTest : public ScanTest {
 
 // The build runs in a child process that kills itself with SIGKILL once it
 // has handed the given number of rows to the writers.
-TEST_F(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
+TEST_P(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
     for (const std::uint64_t kill_at : {1u, 7u, 100u, 450u, 609u}) {
         SCOPED_TRACE(kill_at);
         catalogue_.CloseCatalogue();
@@ -131,7 +115,8 @@ TEST_F(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << status;
         EXPECT_EQ(Contents(db_path_), previous_);
-        EXPECT_TRUE(fs::exists(db_path_ + ".rebuild"));
+        // On the server the lost connection rolled the build back.
+        EXPECT_EQ(fs::exists(db_path_ + ".rebuild"), !OnServer());
         ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_));
         // What the killed build left beside the catalogue goes at the next start.
         EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
@@ -147,7 +132,7 @@ TEST_F(BuildSafetyTest, AKillAtAnyRowLeavesThePreviousCatalogue) {
 
 // An exception in the middle of a volume: no row of that volume reaches the
 // catalogue in place.
-TEST_F(BuildSafetyTest, AnExceptionInTheMiddleOfAVolumeWritesNoneOfIt) {
+TEST_P(BuildSafetyTest, AnExceptionInTheMiddleOfAVolumeWritesNoneOfIt) {
     context_.on_row = [](std::uint64_t rows) {
         if (rows == 300) {
             throw std::bad_alloc();
@@ -159,7 +144,7 @@ TEST_F(BuildSafetyTest, AnExceptionInTheMiddleOfAVolumeWritesNoneOfIt) {
     EXPECT_FALSE(fs::exists(db_path_ + ".rebuild"));
 }
 
-TEST_F(BuildSafetyTest, AFolderThatCannotBeReadKeepsThePreviousCatalogue) {
+TEST_P(BuildSafetyTest, AFolderThatCannotBeReadKeepsThePreviousCatalogue) {
     struct Case {
         std::string list;
         std::string cause;
@@ -186,7 +171,7 @@ TEST_F(BuildSafetyTest, AFolderThatCannotBeReadKeepsThePreviousCatalogue) {
 
 // Another connection reading while the build writes sees the previous
 // catalogue, and the finished build afterwards.
-TEST_F(BuildSafetyTest, AReaderDuringTheBuildSeesThePreviousCatalogue) {
+TEST_P(BuildSafetyTest, AReaderDuringTheBuildSeesThePreviousCatalogue) {
     std::string seen;
     context_.on_row = [&](std::uint64_t rows) {
         if (rows == 400) {
@@ -198,6 +183,104 @@ TEST_F(BuildSafetyTest, AReaderDuringTheBuildSeesThePreviousCatalogue) {
     EXPECT_EQ(Read().files.size(), 600u);
     EXPECT_EQ(FolderId(old_ + "/keep"), 0);
     EXPECT_NE(FolderId(big_ + "/d3"), 0);
+}
+
+// A second build while one runs: the server's second build waits for the
+// first to commit and says so in the event log; SQLite's is refused.
+TEST_P(BuildSafetyTest, ASecondBuildWaitsForTheFirstOnTheServer) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    catalogue_.CloseCatalogue();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(ready[0]);
+        SilentUserInterface silent;
+        Catalogue catalogue(silent);
+        FolderTree tree;
+        IdCounters counters;
+        ScanContext context{catalogue, tree, counters, silent, ""};
+        context.on_row = [&](std::uint64_t rows) {
+            if (rows == 50) {
+                const char signal = 'x';
+                [[maybe_unused]] const ssize_t written = ::write(ready[1], &signal, 1);
+                ::usleep(1500 * 1000);
+            }
+        };
+        catalogue.OpenCatalogue(db_path_);
+        _exit(BuildCatalogue(context, big_, nullptr) ? 0 : 1);
+    }
+    ::close(ready[1]);
+    char signal = 0;
+    ASSERT_EQ(::read(ready[0], &signal, 1), 1);
+    ::close(ready[0]);
+    ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_)) << catalogue_.last_error();
+    const bool built = Build(old_);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    if (!OnServer()) {
+        EXPECT_FALSE(built);
+        EXPECT_NE(context_.report.failure.find("Another build"), std::string::npos)
+            << context_.report.failure;
+        return;
+    }
+    ASSERT_TRUE(built) << context_.report.failure;
+    const std::string wait = "Another build of the catalogue is running; this build waits for it to end.";
+    ASSERT_FALSE(context_.report.warnings.empty());
+    EXPECT_EQ(context_.report.warnings[0], wait);
+    EXPECT_NE(ReadFileBytes(dir_ / "Event.log").find(wait), std::string::npos);
+    // The waiting build came second: its rows are the catalogue now.
+    EXPECT_EQ(Contents(db_path_), previous_);
+    EXPECT_EQ(Read().files.size(), 2u);
+}
+
+// A build while a query's snapshot is open ends the snapshot first.
+TEST_P(BuildSafetyTest, ABuildEndsAnOpenSnapshot) {
+    StoredQuery& query = catalogue_.stored_query();
+    ASSERT_TRUE(query.OpenStoredQuery("Mine")) << query.last_error();
+    ASSERT_TRUE(query.OpenQuerySnapshot()) << query.last_error();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_FALSE(query.SnapshotOpen());
+    EXPECT_EQ(Read().files.size(), 600u);
+}
+
+INSTANTIATE_ON_BOTH_ENGINES(BuildSafetyTest);
+
+// The server's connection lost in the middle of a build: the build fails
+// with the server's message and the previous catalogue stays.
+class ServerConnectionLoss : public BuildSafetyTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+};
+
+TEST_F(ServerConnectionLoss, ALostConnectionRollsTheBuildBack) {
+    const int backend = PQbackendPID(catalogue_.connection().pg->get());
+    OtherConnection other(db_path_);
+    context_.on_row = [&](std::uint64_t rows) {
+        if (rows == 300) {
+            other.Exec("SELECT pg_terminate_backend(" + std::to_string(backend) + ")");
+        }
+    };
+    EXPECT_FALSE(Build(big_));
+    EXPECT_NE(context_.report.failure.find("terminat"), std::string::npos) << context_.report.failure;
+    EXPECT_EQ(Contents(db_path_), previous_);
+    // The catalogue connected again and has the previous folder tree back.
+    EXPECT_NE(FolderId(old_ + "/keep"), 0);
+    EXPECT_EQ(counters_.next_file, 3);
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(Read().files.size(), 600u);
+}
+
+TEST_F(ServerConnectionLoss, ARefusedConnectionSaysWhy) {
+    SilentUserInterface silent;
+    Catalogue catalogue(silent);
+    EXPECT_FALSE(catalogue.OpenCatalogue("postgresql:///korvane?host=" + trees_ + "/no-server"));
+    EXPECT_FALSE(catalogue.IsOpen());
+    EXPECT_NE(catalogue.last_error().find("The catalogue server could not be reached: "), std::string::npos)
+        << catalogue.last_error();
+    EXPECT_NE(catalogue.last_error().find("No such file or directory"), std::string::npos)
+        << catalogue.last_error();
 }
 
 }  // namespace

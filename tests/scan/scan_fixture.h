@@ -18,6 +18,7 @@
 #include "catalogue/folder_tree.h"
 #include "catalogue/schema.h"
 #include "scan/volume_scanner.h"
+#include "support/catalogue_engines.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -56,12 +57,24 @@ struct CatalogueRows {
 class ScanTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        db_path_ = dir_ / "Korvane.db";
         std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(db_path_, error)) << error;
+        db_path_ = FreshCatalogue(engine(), dir_.path().string(), error);
+        ASSERT_FALSE(db_path_.empty()) << error;
         ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_)) << catalogue_.last_error();
         trees_ = std::filesystem::canonical(dir_.path()).string();
     }
+
+    void TearDown() override {
+        if (OnServer() && !db_path_.empty()) {
+            catalogue_.CloseCatalogue();
+            std::string error;
+            DropPostgresDatabase(db_path_, error);
+        }
+    }
+
+    // Tests of a fixture derived with OnBothEngines run on both engines.
+    virtual CatalogueEngine engine() const { return CatalogueEngine::Sqlite; }
+    bool OnServer() const { return engine() == CatalogueEngine::Postgres; }
 
     // A folder for trees, by its resolved path.
     std::string Tree(const std::string& name) {

@@ -11,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include "program/start_program.h"
 #include "catalogue/schema.h"
+#include "program/start_program.h"
 #include "schedule/script/script_interpreter.h"
+#include "support/catalogue_engines.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -25,14 +26,22 @@ using testing::RecordingUserInterface;
 using testing::TempDir;
 using testing::WriteFileBytes;
 
-class ScriptEndToEnd : public ::testing::Test {
-protected:
+// Runs on both engines: the catalogue file in the installation folder, or a
+// fresh database of the test server.
+class ScriptEndToEndBase : public ::testing::Test {
+  protected:
     void SetUp() override {
         state_.paths = InstallPathsOf(dir_ / "home");
         std::filesystem::create_directories(state_.paths.folder);
         std::string error;
-        ASSERT_TRUE(CreateEmptyCatalogue(state_.paths.folder + "Korvane.db", error)) << error;
-        ASSERT_TRUE(state_.catalogue.OpenCatalogue(state_.paths.folder + "Korvane.db"));
+        database_ = engine() == testing::CatalogueEngine::Postgres ? testing::FreshPostgresDatabase(error)
+                                                                   : state_.paths.folder + "Korvane.db";
+        ASSERT_FALSE(database_.empty()) << error;
+        if (engine() == testing::CatalogueEngine::Sqlite) {
+            ASSERT_TRUE(CreateEmptyCatalogue(database_, error)) << error;
+        }
+        state_.database_path = database_;
+        ASSERT_TRUE(state_.catalogue.OpenCatalogue(database_)) << state_.catalogue.last_error();
         ASSERT_TRUE(LoadCatalogueState(state_));
         tree_ = dir_ / "tree";
         // Three .doc files of known sizes, one in a subfolder, plus files the query must leave out.
@@ -44,12 +53,14 @@ protected:
         ASSERT_TRUE(WriteFileBytes(tree_ + "/tiny.doc", "x"));
         ASSERT_TRUE(WriteFileBytes(
             state_.paths.folder + "Docs.qry",
-            "[Query Options]\r\nIncludeSubFolders=1\r\nDuplicates=\r\nFileThreshold=0\r\nFolderThreshold=0\r\n"
+            "[Query "
+            "Options]\r\nIncludeSubFolders=1\r\nDuplicates=\r\nFileThreshold=0\r\nFolderThreshold=0\r\n"
             "SortColumn=Size\r\nDescending=DESC\r\n[Query]\r\nDescription=Documents\r\nInitial Folder=" +
-                tree_ + "\r\nLines=3\r\n"
-                        "QueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
-                        "QueryLine[1]= \"File\", \"Size\", Include  1K - 10K , \r\n"
-                        "QueryLine[2]= \"File\", \"Parent ID\",\r\n"));
+                tree_ +
+                "\r\nLines=3\r\n"
+                "QueryLine[0]= \"File\", \"Name\", Include  \"*.doc\", \r\n"
+                "QueryLine[1]= \"File\", \"Size\", Include  1K - 10K , \r\n"
+                "QueryLine[2]= \"File\", \"Parent ID\",\r\n"));
     }
 
     std::string WriteScript(const std::vector<std::string>& lines) {
@@ -62,13 +73,26 @@ protected:
         return path;
     }
 
+    void TearDown() override {
+        if (engine() == testing::CatalogueEngine::Postgres && !database_.empty()) {
+            state_.catalogue.CloseCatalogue();
+            std::string error;
+            testing::DropPostgresDatabase(database_, error);
+        }
+    }
+
+    virtual testing::CatalogueEngine engine() const { return testing::CatalogueEngine::Sqlite; }
+
     TempDir dir_;
     std::string tree_;
+    std::string database_;
     RecordingUserInterface ui_;
     ProgramState state_{ui_};
 };
 
-TEST_F(ScriptEndToEnd, ScanQueryExportAndLogfile) {
+using ScriptEndToEnd = testing::OnBothEngines<ScriptEndToEndBase>;
+
+TEST_P(ScriptEndToEnd, ScanQueryExportAndLogfile) {
     const std::string csv = dir_ / "docs.csv";
     const std::string script = WriteScript({
         "Scan \"" + tree_ + "\"",
@@ -94,7 +118,7 @@ TEST_F(ScriptEndToEnd, ScanQueryExportAndLogfile) {
     EXPECT_EQ(exported.find("tiny.doc"), std::string::npos);
 }
 
-TEST_F(ScriptEndToEnd, QueryFailuresNameTheirCause) {
+TEST_P(ScriptEndToEnd, QueryFailuresNameTheirCause) {
     const std::string script = WriteScript({
         "Scan \"" + tree_ + "\"",
         "Query \"Missing\", \"" + tree_ + "\"",
@@ -104,13 +128,17 @@ TEST_F(ScriptEndToEnd, QueryFailuresNameTheirCause) {
     });
     ASSERT_EQ(RunScript(state_, script), 1);
     const std::string log = ReadFileBytes(state_.paths.event_log_path);
-    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Missing.qry."), std::string::npos) << log;
-    EXPECT_NE(log.find("Error on line 3: Initial query folder /no/such/folder not found in database."), std::string::npos) << log;
+    EXPECT_NE(log.find("Error on line 2: Could not open query " + state_.paths.folder + "Missing.qry."),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("Error on line 3: Initial query folder /no/such/folder not found in database."),
+              std::string::npos)
+        << log;
     EXPECT_NE(log.find("Error on line 5: Query Missing not found."), std::string::npos) << log;
     EXPECT_FALSE(std::filesystem::exists(dir_ / "x.csv"));
 }
 
-TEST_F(ScriptEndToEnd, ScanOfNothingReadableFails) {
+TEST_P(ScriptEndToEnd, ScanOfNothingReadableFails) {
     const std::string script = WriteScript({"Scan \"" + (dir_ / "no such folder") + "\""});
     ASSERT_EQ(RunScript(state_, script), 1);
     const std::string log = ReadFileBytes(state_.paths.event_log_path);
@@ -126,7 +154,7 @@ TEST_F(ScriptEndToEnd, ScanOfNothingReadableFails) {
 
 // A FIFO named as a query or result file is refused at once instead of
 // waiting for a writer.
-TEST_F(ScriptEndToEnd, QueryAndResultFilesThatAreFifosDoNotBlock) {
+TEST_P(ScriptEndToEnd, QueryAndResultFilesThatAreFifosDoNotBlock) {
     ASSERT_EQ(mkfifo((state_.paths.folder + "Pipe.qry").c_str(), 0644), 0);
     ASSERT_EQ(mkfifo((state_.paths.folder + "Docs.rst").c_str(), 0644), 0);
     const std::string script = WriteScript({"Scan \"" + tree_ + "\"", "Query \"Pipe\", \"" + tree_ + "\"",
@@ -143,7 +171,8 @@ TEST_F(ScriptEndToEnd, QueryAndResultFilesThatAreFifosDoNotBlock) {
 
 // A damaged File table: the Query line gives the engine's reason, and the
 // next Scan, which writes a new catalogue, mends it.
-TEST_F(ScriptEndToEnd, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMendsIt) {
+// The files own damage: a catalogue file only.
+TEST_F(ScriptEndToEndBase, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMendsIt) {
     ASSERT_EQ(RunScript(state_, WriteScript({"Scan \"" + tree_ + "\""})), 1);
     const std::string db = state_.paths.folder + "Korvane.db";
     int root_page = 0;
@@ -151,8 +180,8 @@ TEST_F(ScriptEndToEnd, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMe
         sqlite3* raw = nullptr;
         ASSERT_EQ(sqlite3_open(db.c_str(), &raw), SQLITE_OK);
         sqlite3_stmt* statement = nullptr;
-        ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT rootpage FROM sqlite_master WHERE name = 'File'", -1, &statement,
-                                     nullptr),
+        ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT rootpage FROM sqlite_master WHERE name = 'File'", -1,
+                                     &statement, nullptr),
                   SQLITE_OK);
         ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
         root_page = sqlite3_column_int(statement, 0);
@@ -180,6 +209,44 @@ TEST_F(ScriptEndToEnd, ADamagedCatalogueIsReportedWithTheEnginesReasonAndAScanMe
     EXPECT_EQ(log.find("Error on line 3"), std::string::npos) << log;
     std::string report;
     EXPECT_TRUE(state_.catalogue.IntegrityCheck(report)) << report;
+}
+
+INSTANTIATE_ON_BOTH_ENGINES(ScriptEndToEnd);
+
+// Two installations (their own folders, settings and event logs) sharing one
+// catalogue on the server: what one scans, the other's queries find.
+class SharedServerCatalogue : public ScriptEndToEndBase {
+  protected:
+    testing::CatalogueEngine engine() const override { return testing::CatalogueEngine::Postgres; }
+};
+
+TEST_F(SharedServerCatalogue, WhatOneInstallationScansTheOtherQueries) {
+    RecordingUserInterface other_ui;
+    ProgramState other{other_ui};
+    other.paths = InstallPathsOf(dir_ / "other home");
+    std::filesystem::create_directories(other.paths.folder);
+    std::filesystem::copy_file(state_.paths.folder + "Docs.qry", other.paths.folder + "Docs.qry");
+    other.database_path = database_;
+    ASSERT_TRUE(other.catalogue.OpenCatalogue(database_)) << other.catalogue.last_error();
+
+    // Each unattended run is a program started afresh: it reads the folder
+    // tree of the catalogue as it is then.
+    ASSERT_EQ(RunScript(state_, WriteScript({"Scan \"" + tree_ + "\""})), 1);
+    ASSERT_TRUE(LoadCatalogueState(other));
+    const std::string script = other.paths.folder + "query.sch";
+    ASSERT_TRUE(WriteFileBytes(script, "[Script]\r\nLines=2\r\nScriptLine[0]=Query \"Docs\", \"" + tree_ +
+                                           "\"\r\nScriptLine[1]=Logfile \"@Docs\"\r\n"));
+    ASSERT_EQ(RunScript(other, script), 1) << ReadFileBytes(other.paths.event_log_path);
+    EXPECT_EQ(ReadFileBytes(other.paths.folder + "Docs.log"),
+              tree_ + "/sub dir/c.DOC\r\n" + tree_ + "/big, \"quoted\".doc\r\n" + tree_ + "/a.doc\r\n");
+
+    // A file added and scanned by the first is found by the second's next run.
+    ASSERT_TRUE(WriteFileBytes(tree_ + "/new.doc", std::string(3000, 'n')));
+    ASSERT_EQ(RunScript(state_, WriteScript({"Scan \"" + tree_ + "\""})), 1);
+    ASSERT_TRUE(LoadCatalogueState(other));
+    ASSERT_EQ(RunScript(other, script), 1) << ReadFileBytes(other.paths.event_log_path);
+    EXPECT_NE(ReadFileBytes(other.paths.folder + "Docs.log").find(tree_ + "/new.doc"), std::string::npos);
+    other.catalogue.CloseCatalogue();
 }
 
 }  // namespace
