@@ -118,10 +118,12 @@ struct CatalogueState {
     std::string integrity;
 };
 
+// Opened read-write, as the next run opens it: after a kill the write-ahead
+// log may need the recovery a read-only connection is not allowed to make.
 CatalogueState ReadState(const std::string& db_path) {
     CatalogueState state;
     sqlite3* db = nullptr;
-    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(db_path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return state;
     }
