@@ -43,7 +43,7 @@ flags=(-std=c++20 -g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer,address,undef
        -fno-sanitize-recover=all -I "$root/src")
 
 # What the readers of outside text stand on.
-text_sources="src/app/profile_file.cpp src/app/bounded_file.cpp src/app/document_settings.cpp src/app/text_helpers.cpp src/platform/mount_table.cpp src/platform/volumes.cpp src/platform/volume_probe.cpp -lblkid"
+text_sources="src/app/profile_file.cpp src/app/bounded_file.cpp src/app/document_settings.cpp src/app/text_helpers.cpp src/platform/mount_table.cpp src/platform/percent_escapes.cpp src/platform/volumes.cpp src/platform/volume_probe.cpp -lblkid"
 document_sources="$text_sources $(cd "$root" && ls src/catalogue/*.cpp src/query/*.cpp src/result/*.cpp src/schedule/schedule_file.cpp src/schedule/schedule_commands.cpp src/schedule/script_line_head.cpp src/app/formatting.cpp src/app/user_interface.cpp src/app/event_log.cpp src/platform/directory_reader.cpp | tr '\n' ' ') -lsqlite3 -lpq"
 
 # target name, then the sources it needs besides its own file

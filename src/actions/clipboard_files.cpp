@@ -2,24 +2,13 @@
 
 #include <cctype>
 
+#include "platform/percent_escapes.h"
+
 namespace korvane {
 namespace {
 
 bool IsUnreserved(unsigned char c) {
     return std::isalnum(c) != 0 || c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // Lines of a list; CR LF and LF both end a line; empty lines are dropped.
@@ -105,15 +94,7 @@ bool PathOfFileUri(std::string_view uri, std::string& path) {
     if (!uri.starts_with('/')) {
         return false;
     }
-    path.clear();
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && HexValue(uri[i + 1]) >= 0 && HexValue(uri[i + 2]) >= 0) {
-            path += static_cast<char>(HexValue(uri[i + 1]) * 16 + HexValue(uri[i + 2]));
-            i += 2;
-        } else {
-            path += uri[i];
-        }
-    }
+    path = DecodePercentEscapes(uri);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/mount_table.h"
 
+#include "platform/percent_escapes.h"
+
 #include <sys/sysmacros.h>
 
 #include <algorithm>
@@ -32,10 +34,13 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
     std::vector<std::string_view> fields;
     std::size_t pos = 0;
     while (pos < line.size()) {
-        while (pos < line.size() && line[pos] == ' ') ++pos;
-        if (pos >= line.size()) break;
+        while (pos < line.size() && line[pos] == ' ')
+            ++pos;
+        if (pos >= line.size())
+            break;
         std::size_t end = line.find(' ', pos);
-        if (end == std::string_view::npos) end = line.size();
+        if (end == std::string_view::npos)
+            end = line.size();
         fields.push_back(line.substr(pos, end - pos));
         pos = end;
     }
@@ -44,38 +49,15 @@ std::vector<std::string_view> SplitFields(std::string_view line) {
 
 bool ParseDevice(std::string_view field, std::uint64_t& device) {
     const auto colon = field.find(':');
-    if (colon == std::string_view::npos) return false;
+    if (colon == std::string_view::npos)
+        return false;
     unsigned major = 0, minor = 0;
     auto r1 = std::from_chars(field.data(), field.data() + colon, major);
     auto r2 = std::from_chars(field.data() + colon + 1, field.data() + field.size(), minor);
-    if (r1.ec != std::errc() || r2.ec != std::errc()) return false;
+    if (r1.ec != std::errc() || r2.ec != std::errc())
+        return false;
     device = makedev(major, minor);
     return true;
-}
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Values in a GIO mount name come %-escaped.
-std::string DecodePercent(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 &&
-            HexDigit(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-            i += 2;
-            continue;
-        }
-        out.push_back(text[i]);
-    }
-    return out;
 }
 
 // The value of a key of a GIO mount name ("type:key=value,key=value").
@@ -90,7 +72,7 @@ std::string NamedValue(std::string_view name, std::string_view key) {
             end = name.size();
         const std::string_view pair = name.substr(at, end - at);
         if (pair.size() > key.size() && pair.compare(0, key.size(), key) == 0 && pair[key.size()] == '=') {
-            return DecodePercent(pair.substr(key.size() + 1));
+            return DecodePercentEscapes(pair.substr(key.size() + 1));  // GIO mount names come %-escaped
         }
         at = end + 1;
     }
@@ -104,16 +86,19 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t end = text.find('\n', pos);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         const auto fields = SplitFields(text.substr(pos, end - pos));
         pos = end + 1;
         // id parent major:minor root mount-point options [optional...] - type source super-options
         const auto dash = std::find(fields.begin(), fields.end(), std::string_view("-"));
-        if (fields.size() < 6 || dash == fields.end() || dash - fields.begin() < 6 || fields.end() - dash < 3) {
+        if (fields.size() < 6 || dash == fields.end() || dash - fields.begin() < 6 ||
+            fields.end() - dash < 3) {
             continue;
         }
         MountEntry entry;
-        if (!ParseDevice(fields[2], entry.device)) continue;
+        if (!ParseDevice(fields[2], entry.device))
+            continue;
         entry.root = DecodeOctalEscapes(fields[3]);
         entry.mount_point = DecodeOctalEscapes(fields[4]);
         entry.options = std::string(fields[5]);
@@ -126,7 +111,8 @@ std::vector<MountEntry> ParseMountInfo(std::string_view text) {
 
 std::vector<MountEntry> ReadMountTable() {
     std::ifstream in("/proc/self/mountinfo", std::ios::binary);
-    if (!in) return {};
+    if (!in)
+        return {};
     std::ostringstream text;
     text << in.rdbuf();
     return ParseMountInfo(text.str());
@@ -147,9 +133,12 @@ bool IsPseudoFileSystem(std::string_view fs_type) {
 std::string MountPointOf(std::string_view path, const std::vector<std::string>& mount_points) {
     std::string best = "/";
     for (const auto& mount : mount_points) {
-        if (mount.size() <= best.size() || mount == "/") continue;
-        if (path.size() < mount.size() || path.compare(0, mount.size(), mount) != 0) continue;
-        if (path.size() == mount.size() || path[mount.size()] == '/') best = mount;
+        if (mount.size() <= best.size() || mount == "/")
+            continue;
+        if (path.size() < mount.size() || path.compare(0, mount.size(), mount) != 0)
+            continue;
+        if (path.size() == mount.size() || path[mount.size()] == '/')
+            best = mount;
     }
     return best;
 }
@@ -157,13 +146,15 @@ std::string MountPointOf(std::string_view path, const std::vector<std::string>& 
 std::vector<std::string> MountPointsOf(const std::vector<MountEntry>& mounts) {
     std::vector<std::string> points;
     points.reserve(mounts.size());
-    for (const auto& m : mounts) points.push_back(m.mount_point);
+    for (const auto& m : mounts)
+        points.push_back(m.mount_point);
     return points;
 }
 
 const MountEntry* FindMount(const std::vector<MountEntry>& mounts, std::string_view mount_point) {
     for (auto it = mounts.rbegin(); it != mounts.rend(); ++it) {
-        if (it->mount_point == mount_point) return &*it;
+        if (it->mount_point == mount_point)
+            return &*it;
     }
     return nullptr;
 }

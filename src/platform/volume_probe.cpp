@@ -1,5 +1,7 @@
 #include "platform/volume_probe.h"
 
+#include "platform/percent_escapes.h"
+
 #include <blkid/blkid.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -46,16 +48,6 @@ bool IsRemovableDisk(const fs::path& disk_folder, int depth) {
             return true;
     }
     return false;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // The name of the link in `folder` that leads to `target`, decoded; empty when none does.
@@ -110,7 +102,7 @@ std::string DecodeUdevName(const std::string& name) {
     out.reserve(name.size());
     for (std::size_t i = 0; i < name.size(); ++i) {
         if (name[i] == '\\' && i + 3 < name.size() && name[i + 1] == 'x') {
-            const int high = HexValue(name[i + 2]), low = HexValue(name[i + 3]);
+            const int high = HexDigitValue(name[i + 2]), low = HexDigitValue(name[i + 3]);
             if (high >= 0 && low >= 0) {
                 out.push_back(static_cast<char>(high * 16 + low));
                 i += 3;
