@@ -10,42 +10,24 @@
 #include <vector>
 
 #include "catalogue/jet_sql.h"
+#include "like_bench_names.h"
 
 namespace {
 
 constexpr std::size_t kNames = 1000000;
 
-// Names shaped like a file server's: mostly ASCII, some extensions in upper
-// case, a few UTF-8 and a few Latin-1 (invalid UTF-8) names.
+// The Like benchmarks' names, packed in one buffer.
 struct NameSet {
     std::string bytes;
     std::vector<std::string_view> names;
 
     NameSet() {
-        static const char* const kStems[] = {"report",
-                                             "IMG_",
-                                             "backup-",
-                                             "notes",
-                                             "Q3 budget ",
-                                             "server",
-                                             "\xc3\xa9t\xc3\xa9 ",
-                                             "Pr\xfc"
-                                             "fung "};
-        static const char* const kExtensions[] = {".log", ".txt",   ".LOG",  ".doc", ".tar.gz",
-                                                  ".jpg", ".log.1", ".xlsx", ".Log", ".c"};
-        std::uint32_t state = 12345;
-        const auto next = [&state] {
-            state = state * 1664525u + 1013904223u;
-            return state >> 8;
-        };
         std::vector<std::size_t> ends;
         ends.reserve(kNames);
-        for (std::size_t i = 0; i < kNames; ++i) {
-            bytes += kStems[next() % 8];
-            bytes += std::to_string(next() % 100000);
-            bytes += kExtensions[next() % 10];
+        korvane::bench::ForEachLikeBenchName(kNames, [&](const std::string& name) {
+            bytes += name;
             ends.push_back(bytes.size());
-        }
+        });
         std::size_t begin = 0;
         names.reserve(kNames);
         for (const std::size_t end : ends) {

@@ -19,6 +19,7 @@
 #include "catalogue/jet_sql.h"
 #include "catalogue/jet_tokens.h"
 #include "catalogue/pg_text.h"
+#include "like_bench_names.h"
 
 namespace {
 
@@ -29,33 +30,13 @@ struct Closer {
 };
 using Connection = std::unique_ptr<PGconn, Closer>;
 
-// Names shaped like a file server's (the same as the SQLite Like benchmark):
-// mostly ASCII, some extensions in upper case, a few UTF-8 and a few
-// Latin-1 (invalid UTF-8) names, as COPY text lines.
+// The Like benchmarks' names as COPY text lines.
 std::string CopyLines() {
-    static const char* const kStems[] = {"report",
-                                         "IMG_",
-                                         "backup-",
-                                         "notes",
-                                         "Q3 budget ",
-                                         "server",
-                                         "\xc3\xa9t\xc3\xa9 ",
-                                         "Pr\xfc"
-                                         "fung "};
-    static const char* const kExtensions[] = {".log", ".txt",   ".LOG",  ".doc", ".tar.gz",
-                                              ".jpg", ".log.1", ".xlsx", ".Log", ".c"};
-    std::uint32_t state = 12345;
-    const auto next = [&state] {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    };
     std::string lines;
-    for (std::size_t i = 0; i < kNames; ++i) {
-        std::string name = kStems[next() % 8];
-        name += std::to_string(next() % 100000);
-        name += kExtensions[next() % 10];
-        lines += std::to_string(i + 1) + "\t" + korvane::PgTextFromBytes(name) + "\n";
-    }
+    std::size_t row = 0;
+    korvane::bench::ForEachLikeBenchName(kNames, [&](const std::string& name) {
+        lines += std::to_string(++row) + "\t" + korvane::PgTextFromBytes(name) + "\n";
+    });
     return lines;
 }
 

@@ -14,6 +14,8 @@
 #include <fstream>
 #include <string>
 
+#include "support/spawned_daemon.h"
+
 namespace korvane::testing {
 
 class SshShare {
@@ -35,7 +37,7 @@ class SshShare {
     }
 
     bool Start() {
-        port_ = FreePort();
+        port_ = FreeLoopbackPort();
         std::filesystem::create_directories("/run/sshd");
         const std::string keygen = "/usr/bin/ssh-keygen -q -t ed25519 -N '' -f ";
         if (std::system((keygen + work_ + "/host_key").c_str()) != 0)
@@ -74,20 +76,6 @@ class SshShare {
     }
 
   private:
-    static int FreePort() {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        int port = 0;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
-        ::close(fd);
-        return port;
-    }
-
     std::string work_;
     int port_ = 0;
 };
