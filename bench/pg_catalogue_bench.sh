@@ -2,7 +2,7 @@
 # The catalogue on a PostgreSQL server next to the catalogue file, side by
 # side in one run (see pg_catalogue_bench.cpp for what is reported):
 #
-#   bench/pg_catalogue_bench.sh BUILD_DIR WORK
+#   bench/pg_catalogue_bench.sh BUILD_DIR WORK [BENCHMARK OPTIONS...]
 #
 # BUILD_DIR is a build of this source with bench/pg_catalogue_bench; WORK a
 # scratch folder outside the repository. The 1,000,000-file tree is made
@@ -20,6 +20,7 @@ source_dir=$(dirname "$here")
 build=$(cd "$1" && pwd)
 mkdir -p "$2"
 work=$(cd "$2" && pwd)
+shift 2
 bin=/usr/lib/postgresql/15/bin
 tree=$work/T1m
 [ -d "$tree" ] || "$source_dir/../shared/bench/make-tree" "$tree" --files 1000000 --seed 1
@@ -44,6 +45,6 @@ psql -X -q -h "$pg" -U postgres -d postgres -c "CREATE DATABASE bench"
 rm -f "$tree.korvane.db" "$tree.korvane.db-wal" "$tree.korvane.db-shm"
 KORVANE_BENCH_TREE=$tree KORVANE_BENCH_CATALOGUE=$tree.korvane.db \
     KORVANE_BENCH_PG="postgresql://postgres@/bench?host=$pg" \
-    "$build/bench/pg_catalogue_bench" --benchmark_counters_tabular=true
+    "$build/bench/pg_catalogue_bench" --benchmark_counters_tabular=true "$@"
 # The server's slowest statements of the run.
 grep -E "duration: [0-9]{3,}" "$pg/server.log" | sed 's/^.*duration: //' | cut -c1-120 | sort -rn | head -20

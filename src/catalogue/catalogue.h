@@ -12,11 +12,12 @@
 // same tables live in the server's database and several programs share
 // them. The catalogue then holds one server transaction while any of its
 // work is under way (open tables, a snapshot, a folder tree being read, a
-// build) and commits when the last of them ends. A build empties the tables
-// and writes its rows with COPY inside one transaction: other programs see
-// the previous catalogue until it commits, and a kill or a lost connection
-// rolls it back. Builds of one database take turns through an advisory
-// lock.
+// build) and commits when the last of them ends. A build writes its rows
+// with COPY into new tables inside one transaction and puts them in place
+// of the previous ones at the end (see server_build_tables.h): other
+// programs see the previous catalogue until it commits, and a kill or a
+// lost connection rolls it back. Builds of one database take turns through
+// an advisory lock.
 //
 // Failures return false. Only opening and closing the tables (and setting a
 // stored query's SQL) show the engine's message, with the exclamation icon.
@@ -30,6 +31,7 @@
 #include "app/user_interface.h"
 #include "catalogue/pg_connection.h"
 #include "catalogue/scan_records.h"
+#include "catalogue/server_build_tables.h"
 #include "catalogue/sql_statement.h"
 #include "catalogue/stored_query.h"
 #include "catalogue/table_cursor.h"
@@ -170,6 +172,7 @@ class Catalogue {
     std::unique_ptr<PgConnection> pg_;
     int server_work_ = 0;  // nested users of the server transaction
     bool server_build_ = false;
+    ServerBuildTables server_tables_;
     std::function<void(const std::string&)> build_wait_notice_;
 };
 

@@ -217,7 +217,8 @@ bool Catalogue::BeginServerRebuild() {
                    lock.BindInt(1, kServerBuildLock) && lock.Step() == SQLITE_ROW;
         }
     }
-    if (!held || !EmptyCatalogueTables()) {
+    // New tables when they can be had, else the previous ones emptied.
+    if (!held || !(ShadowCatalogueTables(*pg_, server_tables_) || EmptyCatalogueTables())) {
         if (!held) {
             error = lock.Message().empty() ? error : lock.Message();
         } else {
@@ -238,6 +239,7 @@ bool Catalogue::EndServerRebuild(bool commit) {
     tables_open_ = false;
     user_volumes_.Close();
     server_build_ = false;
+    server_tables_ = ServerBuildTables{};
     server_work_ = server_work_ > 0 ? 1 : 0;
     return EndServerWork(commit);
 }
@@ -356,7 +358,8 @@ bool Catalogue::FinishRebuild() {
         }
         // The planner's figures describe the new rows from the commit on.
         std::string error;
-        if (!pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error)) {
+        if (!(server_tables_.shadowing ? PutShadowTablesInPlace(*pg_, server_tables_, busy_timeout_ms_, error)
+                                       : pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error))) {
             Fail(error);
             AbandonRebuild();
             return false;

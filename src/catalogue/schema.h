@@ -82,6 +82,11 @@ bool CreateCatalogueSchema(sqlite3* db, std::string& error);
 // GROUP BY on text are exact as on SQLite. Stored query names are unique
 // without regard to ASCII case.
 std::string PostgresCatalogueSchemaSql();
+// One table of that schema under the (quoted, possibly qualified) name
+// given: without its keys and indexes, and the statements that add them
+// once the rows are in.
+std::string PostgresBareTableSql(const TableDef& table, std::string_view name);
+std::string PostgresTableKeysSql(const TableDef& table, std::string_view name);
 
 // True when the connection's database holds every table and column above with
 // the identifiers as integer primary keys. Reads only; error says what is

@@ -18,14 +18,14 @@ std::string PgTypeOf(const ColumnDef& column) {
     }
 }
 
-std::string PgCreateTableSql(const TableDef& table) {
-    std::string sql = "CREATE TABLE " + QuotePgName(table.name) + " (";
+std::string PgColumnsSql(const TableDef& table, bool with_key) {
+    std::string sql = "(";
     bool first = true;
     for (const ColumnDef& column : table.columns) {
         sql += first ? "" : ", ";
         first = false;
         sql += QuotePgName(column.name) + " " + PgTypeOf(column);
-        if (column.name == table.key_column) {
+        if (with_key && column.name == table.key_column) {
             sql += " PRIMARY KEY";
             // User volume numbers are never handed out twice, even after a delete.
             if (&table == &UserVolumesTable()) {
@@ -33,15 +33,34 @@ std::string PgCreateTableSql(const TableDef& table) {
             }
         }
     }
-    sql += ");\n";
+    return sql + ")";
+}
+
+std::string PgIndexesSql(const TableDef& table, std::string_view name) {
+    std::string sql;
     for (const IndexDef& index : table.indexes) {
-        sql += "CREATE INDEX " + QuotePgName(index.name) + " ON " + QuotePgName(table.name) + " (" +
+        sql += "CREATE INDEX " + QuotePgName(index.name) + " ON " + std::string(name) + " (" +
                QuotePgName(index.column) + ");\n";
     }
     return sql;
 }
 
+std::string PgCreateTableSql(const TableDef& table) {
+    const std::string name = QuotePgName(table.name);
+    return "CREATE TABLE " + name + " " + PgColumnsSql(table, true) + ";\n" + PgIndexesSql(table, name);
+}
+
 }  // namespace
+
+std::string PostgresBareTableSql(const TableDef& table, std::string_view name) {
+    return "CREATE TABLE " + std::string(name) + " " + PgColumnsSql(table, false);
+}
+
+std::string PostgresTableKeysSql(const TableDef& table, std::string_view name) {
+    // The key's constraint takes the name the table's own definition gives it.
+    return "ALTER TABLE " + std::string(name) + " ADD PRIMARY KEY (" + QuotePgName(table.key_column) +
+           ");\n" + PgIndexesSql(table, name);
+}
 
 std::string PostgresCatalogueSchemaSql() {
     std::string sql;

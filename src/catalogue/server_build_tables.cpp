@@ -1,0 +1,187 @@
+#include "catalogue/server_build_tables.h"
+
+#include <array>
+#include <chrono>
+#include <thread>
+
+#include "catalogue/pg_text.h"
+#include "catalogue/schema.h"
+
+namespace korvane {
+namespace {
+
+constexpr std::string_view kShadowSchema = "korvane build";
+// Each try for the previous tables' locks gives up after this long, well
+// before the server looks for deadlocks (after one second by default): a
+// reader that wants a table the swap holds while the swap waits for one the
+// reader holds is thus never the one cancelled, and readers that come after
+// the swap asked wait no longer than this.
+constexpr const char* kLockTryTimeout = "'100ms'";
+constexpr auto kPauseBetweenTries = std::chrono::milliseconds(50);
+
+std::array<const TableDef*, 4> BuildTables() {
+    return {&ComputerTable(), &VolumeTable(), &FolderTable(), &FileTable()};
+}
+
+std::string Qualified(std::string_view schema, const TableDef& table) {
+    return QuotePgName(schema) + "." + QuotePgName(table.name);
+}
+
+// The build tables' names, as an SQL list of literals.
+std::string BuildTableNames() {
+    std::string names;
+    for (const TableDef* table : BuildTables()) {
+        names += (names.empty() ? "" : ", ") + PgTextLiteral(table->name);
+    }
+    return names;
+}
+
+std::string ColumnList(const TableDef& table) {
+    std::string columns;
+    for (const ColumnDef& column : table.columns) {
+        columns += (columns.empty() ? "" : ", ") + QuotePgName(column.name);
+    }
+    return columns;
+}
+
+// Runs statements as one step: when any fails, none of them took effect and
+// the transaction goes on.
+bool RunAsOneStep(PgConnection& pg, const std::string& sql, std::string& error) {
+    if (!pg.Execute("SAVEPOINT korvane_build_step", &error)) {
+        return false;
+    }
+    if (pg.Execute(sql, &error)) {
+        return pg.Execute("RELEASE SAVEPOINT korvane_build_step", &error);
+    }
+    pg.Execute("ROLLBACK TO SAVEPOINT korvane_build_step; RELEASE SAVEPOINT korvane_build_step");
+    return false;
+}
+
+// The statements that give the new tables, once in place, the previous
+// tables' owner and the privileges granted on them.
+bool PrivilegeStatements(PgConnection& pg, const std::string& home, std::string& sql, std::string& error) {
+    PgResult rows = pg.Run(
+        "WITH previous AS (SELECT n.nspname, c.relname, c.relowner, c.relacl FROM pg_class c JOIN "
+        "pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = $1 AND c.relname IN (" +
+            BuildTableNames() +
+            ")) "
+            "SELECT 0, format('ALTER TABLE %I.%I OWNER TO %I', nspname, relname, pg_get_userbyid(relowner)) "
+            "FROM previous WHERE pg_get_userbyid(relowner) <> current_user "
+            "UNION ALL SELECT 1, format('GRANT %s ON %I.%I TO %s%s', a.privilege_type, p.nspname, p.relname, "
+            "CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(pg_get_userbyid(a.grantee)) END, "
+            "CASE WHEN a.is_grantable THEN ' WITH GRANT OPTION' ELSE '' END) "
+            "FROM previous p CROSS JOIN LATERAL aclexplode(p.relacl) a WHERE a.grantee <> p.relowner "
+            "ORDER BY 1",
+        {home.c_str()}, error);
+    if (!rows) {
+        return false;
+    }
+    for (int row = 0; row < PQntuples(rows.get()); ++row) {
+        sql += std::string(PQgetvalue(rows.get(), row, 1)) + ";\n";
+    }
+    return true;
+}
+
+// Takes the previous tables' exclusive locks and puts the new tables in
+// their place. locked: whether the locks were had (a failure after that is
+// not one another try would mend).
+bool TrySwap(PgConnection& pg, const std::string& lock, const std::string& swap, bool& locked,
+             std::string& error) {
+    locked = false;
+    if (!pg.Execute("SAVEPOINT korvane_swap", &error)) {
+        return false;
+    }
+    locked = pg.Execute(lock, &error);
+    if (locked && pg.Execute(swap, &error)) {
+        return pg.Execute("RELEASE SAVEPOINT korvane_swap", &error);
+    }
+    pg.Execute("ROLLBACK TO SAVEPOINT korvane_swap; RELEASE SAVEPOINT korvane_swap");
+    return false;
+}
+
+}  // namespace
+
+bool ShadowCatalogueTables(PgConnection& pg, ServerBuildTables& build) {
+    build = ServerBuildTables{};
+    std::string error;
+    PgResult home = pg.Run(
+        "SELECT current_schema(), (SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = "
+        "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind = 'r' AND pg_has_role(c.relowner, "
+        "'USAGE') AND c.relname IN (" +
+            BuildTableNames() + "))",
+        {}, error);
+    if (!home || PQntuples(home.get()) != 1 || PQgetisnull(home.get(), 0, 0) ||
+        std::string_view(PQgetvalue(home.get(), 0, 1)) != std::to_string(BuildTables().size())) {
+        return false;
+    }
+    const std::string home_name = PQgetvalue(home.get(), 0, 0);
+    std::string sql = "CREATE SCHEMA " + QuotePgName(kShadowSchema) + ";\n";
+    for (const TableDef* table : BuildTables()) {
+        sql += PostgresBareTableSql(*table, Qualified(kShadowSchema, *table)) + ";\n";
+    }
+    sql += "SELECT set_config('search_path', " + PgTextLiteral(QuotePgName(kShadowSchema) + ", ") +
+           " || current_setting('search_path'), true)";
+    if (!RunAsOneStep(pg, sql, error)) {
+        return false;
+    }
+    build.shadowing = true;
+    build.home = home_name;
+    return true;
+}
+
+bool PutShadowTablesInPlace(PgConnection& pg, const ServerBuildTables& build, int wait_ms,
+                            std::string& error) {
+    // Keys and indexes built from the whole table each, and the figures the
+    // planner needs for the first queries.
+    std::string sql;
+    for (const TableDef* table : BuildTables()) {
+        sql += PostgresTableKeysSql(*table, Qualified(kShadowSchema, *table));
+    }
+    sql += "ANALYZE " + Qualified(kShadowSchema, VolumeTable()) + ", " +
+           Qualified(kShadowSchema, FolderTable()) + ", " + Qualified(kShadowSchema, FileTable());
+    std::string privileges;
+    if (!pg.Execute(sql, &error) || !PrivilegeStatements(pg, build.home, privileges, error)) {
+        return false;
+    }
+    std::string previous, swap = "SET LOCAL lock_timeout = 0;\nDROP TABLE ";
+    for (const TableDef* table : BuildTables()) {
+        previous += (previous.empty() ? "" : ", ") + Qualified(build.home, *table);
+    }
+    swap += previous + ";\n";
+    for (const TableDef* table : BuildTables()) {
+        swap += "ALTER TABLE " + Qualified(kShadowSchema, *table) + " SET SCHEMA " + QuotePgName(build.home) +
+                ";\n";
+    }
+    swap += "DROP SCHEMA " + QuotePgName(kShadowSchema) + ";\n" + privileges;
+    const std::string lock = "SET LOCAL lock_timeout = " + std::string(kLockTryTimeout) + ";\nLOCK TABLE " +
+                             previous + " IN ACCESS EXCLUSIVE MODE";
+    error.clear();
+    const auto give_up = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+    for (;;) {
+        bool locked = false;
+        if (TrySwap(pg, lock, swap, locked, error)) {
+            return true;
+        }
+        if (!pg.Alive()) {
+            return false;
+        }
+        if (locked || std::chrono::steady_clock::now() >= give_up) {
+            break;
+        }
+        std::this_thread::sleep_for(kPauseBetweenTries);
+    }
+    // The new rows go into the previous tables, under the readers' feet.
+    sql.clear();
+    for (const TableDef* table : BuildTables()) {
+        const std::string columns = ColumnList(*table);
+        sql += "DELETE FROM " + Qualified(build.home, *table) + ";\nINSERT INTO " +
+               Qualified(build.home, *table) + " (" + columns + ") SELECT " + columns + " FROM " +
+               Qualified(kShadowSchema, *table) + ";\n";
+    }
+    sql += "DROP SCHEMA " + QuotePgName(kShadowSchema) + " CASCADE;\nANALYZE " +
+           Qualified(build.home, VolumeTable()) + ", " + Qualified(build.home, FolderTable()) + ", " +
+           Qualified(build.home, FileTable());
+    return pg.Execute(sql, &error);
+}
+
+}  // namespace korvane
