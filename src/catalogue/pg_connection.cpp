@@ -218,7 +218,7 @@ bool PgConnection::CopyRow(const std::string& target, std::string_view row) {
 }
 
 bool PgConnection::StartStreaming(CopyBuffer& buffer, std::string& error) {
-    const std::string sql = "COPY " + buffer.target + " FROM STDIN";
+    const std::string sql = "COPY " + buffer.target + " FROM STDIN (FORMAT binary)";
     PgResult start(PQexec(conn_, sql.c_str()));
     if (PQresultStatus(start.get()) != PGRES_COPY_IN) {
         error = ResultMessage(conn_, start.get());
@@ -226,8 +226,11 @@ bool PgConnection::StartStreaming(CopyBuffer& buffer, std::string& error) {
     }
     streaming_ = buffer.target;
     ++changes_;
-    const bool sent = buffer.rows.empty() ||
-                      PQputCopyData(conn_, buffer.rows.data(), static_cast<int>(buffer.rows.size())) == 1;
+    // The signature, no flags, no header extension.
+    static constexpr char kHeader[] = "PGCOPY\n\377\r\n\0\0\0\0\0\0\0\0\0";
+    const bool sent = PQputCopyData(conn_, kHeader, sizeof kHeader - 1) == 1 &&
+                      (buffer.rows.empty() ||
+                       PQputCopyData(conn_, buffer.rows.data(), static_cast<int>(buffer.rows.size())) == 1);
     buffer.rows.clear();
     if (!sent) {
         error = Message();
@@ -240,7 +243,9 @@ bool PgConnection::EndStreaming(std::string& error, const char* abandon) {
         return true;
     }
     streaming_.clear();
-    bool ok = PQputCopyEnd(conn_, abandon) == 1;
+    static constexpr char kTrailer[] = "\377\377";
+    bool ok =
+        (abandon != nullptr || PQputCopyData(conn_, kTrailer, 2) == 1) && PQputCopyEnd(conn_, abandon) == 1;
     if (!ok && error.empty()) {
         error = Message();
     }
@@ -299,28 +304,6 @@ std::string_view FromServerText(std::string_view text, std::string& scratch) {
     }
     scratch = BytesFromPgText(text);
     return scratch;
-}
-
-void AppendCopyText(std::string& row, std::string_view text) {
-    for (char c : text) {
-        switch (c) {
-            case '\\':
-                row += "\\\\";
-                break;
-            case '\t':
-                row += "\\t";
-                break;
-            case '\n':
-                row += "\\n";
-                break;
-            case '\r':
-                row += "\\r";
-                break;
-            default:
-                row += c;
-                break;
-        }
-    }
 }
 
 }  // namespace korvane

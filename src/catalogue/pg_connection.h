@@ -61,8 +61,9 @@ class PgConnection {
     // whether the rows it fetched ahead are still current.
     std::uint64_t changes() const { return changes_; }
 
-    // Adds one row in COPY text form (ending with a line end) for target
-    // ("<table>(<columns>)"). False when an earlier send failed.
+    // Adds one row in binary COPY form (its field count, then each field's
+    // length and bytes) for target ("<table>(<columns>)"). False when an
+    // earlier send failed.
     bool CopyRow(const std::string& target, std::string_view row);
     // Sends every buffered row. False (error set) when the server refused them.
     bool FlushCopies(std::string* error = nullptr);
@@ -93,8 +94,5 @@ class PgConnection {
 // needs no change, else the form made in scratch.
 std::string_view ToServerText(std::string_view bytes, std::string& scratch);
 std::string_view FromServerText(std::string_view text, std::string& scratch);
-
-// Appends a value to a COPY text row, escaping what the format needs.
-void AppendCopyText(std::string& row, std::string_view text);
 
 }  // namespace korvane

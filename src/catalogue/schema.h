@@ -87,6 +87,8 @@ std::string PostgresCatalogueSchemaSql();
 // once the rows are in.
 std::string PostgresBareTableSql(const TableDef& table, std::string_view name);
 std::string PostgresTableKeysSql(const TableDef& table, std::string_view name);
+// The size of an integer column's values on the server (4 or 8 bytes).
+int PostgresIntegerBytes(const ColumnDef& column);
 
 // True when the connection's database holds every table and column above with
 // the identifiers as integer primary keys. Reads only; error says what is

@@ -8,8 +8,7 @@ namespace {
 std::string PgTypeOf(const ColumnDef& column) {
     switch (column.type) {
         case ColumnType::Integer:
-            // Serial numbers are unsigned 32-bit values.
-            return column.name == "Serial Number" ? "bigint" : "integer";
+            return PostgresIntegerBytes(column) == 8 ? "bigint" : "integer";
         case ColumnType::Double:
         case ColumnType::Date:
             return "double precision";
@@ -51,6 +50,11 @@ std::string PgCreateTableSql(const TableDef& table) {
 }
 
 }  // namespace
+
+int PostgresIntegerBytes(const ColumnDef& column) {
+    // Serial numbers are unsigned 32-bit values.
+    return column.name == "Serial Number" ? 8 : 4;
+}
 
 std::string PostgresBareTableSql(const TableDef& table, std::string_view name) {
     return "CREATE TABLE " + std::string(name) + " " + PgColumnsSql(table, false);

@@ -1,6 +1,8 @@
 #include "catalogue/table_cursor.h"
 
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <limits>
 
 #include "app/text_helpers.h"
@@ -42,33 +44,111 @@ void ReadColumn(const SqlStatement& statement, int column, ColumnType type, Fiel
 // after the last one read.
 constexpr int kServerScanBatch = 512;
 
-void AppendCopyValue(std::string& row, const FieldValue& value) {
-    char buffer[64];
+template <typename Unsigned>
+void AppendNetworkOrder(std::string& row, Unsigned value) {
+    char bytes[sizeof(Unsigned)];
+    for (std::size_t i = sizeof(Unsigned); i-- > 0;) {
+        bytes[i] = static_cast<char>(value & 0xFF);
+        value >>= 8;
+    }
+    row.append(bytes, sizeof bytes);
+}
+
+void AppendLength(std::string& row, std::size_t length) {
+    AppendNetworkOrder(row, static_cast<std::uint32_t>(length));
+}
+
+// A value in text form, as the server's text input would take it.
+std::string_view TextOf(const FieldValue& value, char (&buffer)[64], std::string& scratch) {
     switch (value.kind) {
-        case FieldKind::Null:
-            row += "\\N";
-            break;
         case FieldKind::Integer: {
             auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.integer);
-            row.append(buffer, ec == std::errc() ? end : buffer);
-            break;
+            return {buffer, static_cast<std::size_t>(ec == std::errc() ? end - buffer : 0)};
         }
         case FieldKind::Double:
-        case FieldKind::Date:
+        case FieldKind::Date: {
             if (value.number != value.number) {
-                row += "NaN";
-            } else if (value.number > std::numeric_limits<double>::max() ||
-                       value.number < -std::numeric_limits<double>::max()) {
-                row += value.number > 0 ? "Infinity" : "-Infinity";
-            } else {
-                auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.number);
-                row.append(buffer, ec == std::errc() ? end : buffer);
+                return "NaN";
             }
-            break;
-        case FieldKind::Text: {
+            if (value.number > std::numeric_limits<double>::max() ||
+                value.number < -std::numeric_limits<double>::max()) {
+                return value.number > 0 ? "Infinity" : "-Infinity";
+            }
+            auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value.number);
+            return {buffer, static_cast<std::size_t>(ec == std::errc() ? end - buffer : 0)};
+        }
+        default:
+            return ToServerText(value.text, scratch);
+    }
+}
+
+// A value of a text field read as a number, whole. False when it is not one.
+template <typename Number>
+bool ParseWhole(std::string_view text, Number& number) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+    return ec == std::errc() && end == text.data() + text.size() && !text.empty();
+}
+
+// One field of a binary COPY row, in the column's type on the server. False
+// (error set) for a value the column cannot hold, which the server would
+// refuse in text form too.
+bool AppendCopyField(std::string& row, const ColumnDef& column, const FieldValue& value, std::string& error) {
+    if (value.kind == FieldKind::Null) {
+        AppendNetworkOrder(row, std::uint32_t{0xFFFFFFFF});
+        return true;
+    }
+    const auto refuse = [&](const char* type) {
+        char buffer[64];
+        std::string scratch;
+        error = std::string("invalid input syntax for type ") + type + ": \"" +
+                std::string(TextOf(value, buffer, scratch)) + "\" (column \"" + std::string(column.name) +
+                "\")";
+        return false;
+    };
+    switch (column.type) {
+        case ColumnType::Integer: {
+            std::int64_t number = value.integer;
+            if (value.kind == FieldKind::Double || value.kind == FieldKind::Date) {
+                if (!(value.number >= -9.2e18 && value.number <= 9.2e18) ||
+                    static_cast<double>(static_cast<std::int64_t>(value.number)) != value.number) {
+                    return refuse("integer");
+                }
+                number = static_cast<std::int64_t>(value.number);
+            } else if (value.kind == FieldKind::Text && !ParseWhole(std::string_view(value.text), number)) {
+                return refuse("integer");
+            }
+            if (PostgresIntegerBytes(column) == 8) {
+                AppendLength(row, 8);
+                AppendNetworkOrder(row, static_cast<std::uint64_t>(number));
+                return true;
+            }
+            if (number < std::numeric_limits<std::int32_t>::min() ||
+                number > std::numeric_limits<std::int32_t>::max()) {
+                return refuse("integer");
+            }
+            AppendLength(row, 4);
+            AppendNetworkOrder(row, static_cast<std::uint32_t>(static_cast<std::int32_t>(number)));
+            return true;
+        }
+        case ColumnType::Double:
+        case ColumnType::Date: {
+            double number = value.number;
+            if (value.kind == FieldKind::Integer) {
+                number = static_cast<double>(value.integer);
+            } else if (value.kind == FieldKind::Text && !ParseWhole(std::string_view(value.text), number)) {
+                return refuse("double precision");
+            }
+            AppendLength(row, 8);
+            AppendNetworkOrder(row, std::bit_cast<std::uint64_t>(number));
+            return true;
+        }
+        default: {
+            char buffer[64];
             std::string scratch;
-            AppendCopyText(row, ToServerText(value.text, scratch));
-            break;
+            const std::string_view text = TextOf(value, buffer, scratch);
+            AppendLength(row, text.size());
+            row.append(text);
+            return true;
         }
     }
 }
@@ -380,13 +460,12 @@ bool TableCursor::AddServerRow() {
     const FieldValue* key = key_index_ >= 0 ? &edit_[static_cast<std::size_t>(key_index_)] : nullptr;
     if (bulk_load_ && key != nullptr && key->kind == FieldKind::Integer) {
         copy_row_.clear();
+        AppendNetworkOrder(copy_row_, static_cast<std::uint16_t>(edit_.size()));
         for (std::size_t i = 0; i < edit_.size(); ++i) {
-            if (i > 0) {
-                copy_row_ += '\t';
+            if (!AppendCopyField(copy_row_, table_.columns[i], edit_[i], last_error_)) {
+                return false;
             }
-            AppendCopyValue(copy_row_, edit_[i]);
         }
-        copy_row_ += '\n';
         if (!db_.pg->CopyRow(copy_target_, copy_row_)) {
             db_.pg->FlushCopies(&last_error_);
             return false;
