@@ -58,10 +58,10 @@ bool RunAsOneStep(PgConnection& pg, const std::string& sql, std::string& error) 
 }
 
 // The statements that give the new tables, once in place, the previous
-// tables' owner and the privileges granted on them.
+// tables' owners and the privileges granted on them and their columns.
 bool PrivilegeStatements(PgConnection& pg, const std::string& home, std::string& sql, std::string& error) {
     PgResult rows = pg.Run(
-        "WITH previous AS (SELECT n.nspname, c.relname, c.relowner, c.relacl FROM pg_class c JOIN "
+        "WITH previous AS (SELECT c.oid, n.nspname, c.relname, c.relowner, c.relacl FROM pg_class c JOIN "
         "pg_namespace n ON n.oid = c.relnamespace WHERE n.nspname = $1 AND c.relname IN (" +
             BuildTableNames() +
             ")) "
@@ -71,6 +71,11 @@ bool PrivilegeStatements(PgConnection& pg, const std::string& home, std::string&
             "CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE quote_ident(pg_get_userbyid(a.grantee)) END, "
             "CASE WHEN a.is_grantable THEN ' WITH GRANT OPTION' ELSE '' END) "
             "FROM previous p CROSS JOIN LATERAL aclexplode(p.relacl) a WHERE a.grantee <> p.relowner "
+            "UNION ALL SELECT 2, format('GRANT %s (%I) ON %I.%I TO %s%s', a.privilege_type, t.attname, "
+            "p.nspname, p.relname, CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE "
+            "quote_ident(pg_get_userbyid(a.grantee)) END, CASE WHEN a.is_grantable THEN ' WITH GRANT OPTION' "
+            "ELSE '' END) FROM previous p JOIN pg_attribute t ON t.attrelid = p.oid AND t.attnum > 0 AND NOT "
+            "t.attisdropped CROSS JOIN LATERAL aclexplode(t.attacl) a WHERE a.grantee <> p.relowner "
             "ORDER BY 1",
         {home.c_str()}, error);
     if (!rows) {

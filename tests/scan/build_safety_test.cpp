@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <new>
 #include <string>
+#include <thread>
 
 #include "catalogue/stored_query.h"
 #include "catalogue/user_volumes.h"
@@ -21,10 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Everything a build changes, as one comparable text, read by a connection
-// of its own.
-std::string Contents(const std::string& database) {
-    OtherConnection other(database);
+// Everything a build changes, as one comparable text, read by the
+// connection given.
+std::string ContentsOf(OtherConnection& other) {
     std::string text;
     const char* queries[] = {
         "SELECT 'computer', \"Volume Key\", \"Folder Key\", \"File Key\" FROM \"Computer\"",
@@ -41,6 +41,12 @@ std::string Contents(const std::string& database) {
         text += other.Rows(sql);
     }
     return text;
+}
+
+// The same, read by a connection of its own.
+std::string Contents(const std::string& database) {
+    OtherConnection other(database);
+    return ContentsOf(other);
 }
 
 class BuildSafetyTest : public OnBothEngines<ScanTest> {
@@ -281,6 +287,174 @@ TEST_F(ServerConnectionLoss, ARefusedConnectionSaysWhy) {
         << catalogue.last_error();
     EXPECT_NE(catalogue.last_error().find("No such file or directory"), std::string::npos)
         << catalogue.last_error();
+}
+
+// On the server a build writes new tables and puts them in place of the
+// previous ones at the end.
+class ServerTableSwap : public BuildSafetyTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+
+    // The File table's identity: it changes when new tables take the place
+    // of the previous ones, not when rows are copied into them.
+    std::string FileTable() { return OtherConnection(db_path_).Rows("SELECT '\"File\"'::regclass::oid"); }
+
+    // The tables' columns, keys, indexes, owners and privileges, and any
+    // schema a build left behind.
+    static std::string Definition(const std::string& database) {
+        OtherConnection other(database);
+        return other.Rows(
+                   "SELECT table_name, column_name, data_type, collation_name FROM "
+                   "information_schema.columns "
+                   "WHERE table_schema = 'public' ORDER BY 1, ordinal_position") +
+               other.Rows("SELECT indexdef FROM pg_indexes WHERE schemaname = 'public' ORDER BY 1") +
+               other.Rows(
+                   "SELECT relname, pg_get_userbyid(relowner), relacl FROM pg_class WHERE relnamespace = "
+                   "'public'::regnamespace AND relkind = 'r' ORDER BY 1") +
+               other.Rows(
+                   "SELECT attrelid::regclass, attname, attacl FROM pg_attribute WHERE attacl IS NOT NULL "
+                   "AND "
+                   "attrelid::regclass::text NOT LIKE 'pg_%' ORDER BY 1, 2") +
+               other.Rows("SELECT nspname FROM pg_namespace WHERE nspname LIKE 'korvane%'");
+    }
+
+    // Waits (up to 20 s) until the build waits for a table's lock.
+    bool WaitForTheSwapToWait() {
+        OtherConnection watcher(db_path_);
+        for (int i = 0; i < 2000; ++i) {
+            if (!watcher
+                     .Rows("SELECT 1 FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND query LIKE "
+                           "'%LOCK TABLE%' AND pid <> pg_backend_pid()")
+                     .empty()) {
+                return true;
+            }
+            ::usleep(10 * 1000);
+        }
+        return false;
+    }
+
+    // A reader in the middle of a transaction that has read File.
+    static void BeginReading(OtherConnection& reader) {
+        ASSERT_TRUE(reader.Exec("BEGIN ISOLATION LEVEL REPEATABLE READ"));
+        ASSERT_EQ(reader.Rows("SELECT count(*) FROM \"File\""), "2|\n");
+    }
+};
+
+// The swap waits for a reader that holds the previous tables; the reader
+// sees only the previous catalogue until it ends, and the new tables are
+// defined as a new catalogue's are.
+TEST_F(ServerTableSwap, TheSwapWaitsForAReaderToEnd) {
+    const std::string table_before = FileTable();
+    OtherConnection reader(db_path_);
+    BeginReading(reader);
+    std::string seen;
+    std::thread watcher([&] {
+        if (WaitForTheSwapToWait()) {
+            seen = ContentsOf(reader);
+        }
+        reader.Exec("COMMIT");
+    });
+    catalogue_.set_busy_timeout_ms(20000);
+    const bool built = Build(big_);
+    watcher.join();
+    ASSERT_TRUE(built) << context_.report.failure;
+    EXPECT_EQ(seen, previous_);
+    EXPECT_EQ(Read().files.size(), 600u);
+    EXPECT_NE(FileTable(), table_before);
+
+    std::string error;
+    const std::string fresh = FreshCatalogue(CatalogueEngine::Postgres, "", error);
+    ASSERT_FALSE(fresh.empty()) << error;
+    {
+        SilentUserInterface silent;
+        Catalogue created(silent);
+        ASSERT_TRUE(created.OpenCatalogue(fresh)) << created.last_error();
+    }
+    const std::string definition = Definition(fresh);
+    DropPostgresDatabase(fresh, error);
+    EXPECT_EQ(Definition(db_path_), definition);
+}
+
+// A reader that holds on past the busy timeout is not waited for: the new
+// rows are copied into the previous tables, which the reader goes on seeing
+// as they were. The next build puts new tables in place again.
+TEST_F(ServerTableSwap, AReaderThatHoldsOnGetsTheRowsCopiedUnderIt) {
+    const std::string table_before = FileTable();
+    const std::string definition = Definition(db_path_);
+    OtherConnection reader(db_path_);
+    BeginReading(reader);
+    catalogue_.set_busy_timeout_ms(300);
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(ContentsOf(reader), previous_);
+    ASSERT_TRUE(reader.Exec("COMMIT"));
+    EXPECT_EQ(FileTable(), table_before);
+    EXPECT_EQ(Read().files.size(), 600u);
+    EXPECT_EQ(Definition(db_path_), definition);
+
+    ASSERT_TRUE(Build(old_)) << context_.report.failure;
+    EXPECT_NE(FileTable(), table_before);
+    EXPECT_EQ(Contents(db_path_), previous_);
+    EXPECT_EQ(Definition(db_path_), definition);
+}
+
+// A build killed while its swap waits for a reader leaves the previous
+// catalogue, and nothing of the new tables.
+TEST_F(ServerTableSwap, AKillWhileTheSwapWaitsLeavesThePreviousCatalogue) {
+    const std::string definition = Definition(db_path_);
+    OtherConnection reader(db_path_);
+    BeginReading(reader);
+    catalogue_.CloseCatalogue();
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        SilentUserInterface silent;
+        Catalogue catalogue(silent);
+        catalogue.set_busy_timeout_ms(60000);
+        FolderTree tree;
+        IdCounters counters;
+        ScanContext context{catalogue, tree, counters, silent, ""};
+        catalogue.OpenCatalogue(db_path_);
+        _exit(BuildCatalogue(context, big_, nullptr) ? 0 : 1);
+    }
+    const bool waited = WaitForTheSwapToWait();
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(waited);
+    ASSERT_TRUE(WIFSIGNALED(status)) << status;
+    ASSERT_TRUE(reader.Exec("COMMIT"));
+    EXPECT_EQ(Contents(db_path_), previous_);
+    EXPECT_EQ(Definition(db_path_), definition);
+    ASSERT_TRUE(catalogue_.OpenCatalogue(db_path_));
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(Read().files.size(), 600u);
+}
+
+// What an administrator gave the tables stays: their owner and privileges
+// go to the new tables; a view of theirs over File, which the previous
+// table cannot be dropped from under, gets the new rows copied in.
+TEST_F(ServerTableSwap, AnAdministratorsOwnerPrivilegesAndViewsStay) {
+    OtherConnection admin(db_path_);
+    for (const char* role : {"korvane_test_owner", "korvane_test_reader"}) {
+        ASSERT_TRUE(admin.Exec(std::string("DO $$ BEGIN CREATE ROLE ") + role +
+                               "; EXCEPTION WHEN duplicate_object THEN NULL; END $$"));
+    }
+    ASSERT_TRUE(admin.Exec(
+        "ALTER TABLE \"Folder\" OWNER TO korvane_test_owner; GRANT SELECT ON \"File\", \"Folder\" TO "
+        "korvane_test_reader; GRANT UPDATE (\"Name\") ON \"File\" TO korvane_test_reader; GRANT SELECT ON "
+        "\"Volume\" TO PUBLIC"));
+    const std::string definition = Definition(db_path_);
+    const std::string table_before = FileTable();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_NE(FileTable(), table_before);
+    EXPECT_EQ(Definition(db_path_), definition);
+
+    ASSERT_TRUE(admin.Exec("CREATE VIEW \"Big Files\" AS SELECT \"Name\" FROM \"File\" WHERE \"Size\" > 2"));
+    const std::string table_with_view = FileTable();
+    ASSERT_TRUE(Build(old_)) << context_.report.failure;
+    EXPECT_EQ(FileTable(), table_with_view);
+    EXPECT_EQ(Contents(db_path_), previous_);
+    EXPECT_EQ(admin.Rows("SELECT * FROM \"Big Files\""), "b.txt|\na.txt|\n");
 }
 
 }  // namespace
