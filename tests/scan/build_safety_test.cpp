@@ -457,5 +457,26 @@ TEST_F(ServerTableSwap, AnAdministratorsOwnerPrivilegesAndViewsStay) {
     EXPECT_EQ(admin.Rows("SELECT * FROM \"Big Files\""), "b.txt|\na.txt|\n");
 }
 
+// A role that may change the rows but does not own the tables cannot put
+// new tables in their place: its build empties and refills them.
+TEST_F(ServerTableSwap, ABuilderThatDoesNotOwnTheTablesRefillsThemInPlace) {
+    OtherConnection admin(db_path_);
+    ASSERT_TRUE(
+        admin.Exec("DO $$ BEGIN CREATE ROLE korvane_test_builder LOGIN; EXCEPTION WHEN duplicate_object THEN "
+                   "NULL; END $$"));
+    ASSERT_TRUE(admin.Exec(
+        "GRANT SELECT, INSERT, UPDATE, DELETE ON ALL TABLES IN SCHEMA public TO korvane_test_builder; GRANT "
+        "USAGE ON ALL SEQUENCES IN SCHEMA public TO korvane_test_builder"));
+    const std::string table_before = FileTable();
+    std::string builder = db_path_;
+    ASSERT_NE(builder.find("postgres@"), std::string::npos) << builder;
+    builder.replace(builder.find("postgres@"), 9, "korvane_test_builder@");
+    ASSERT_TRUE(catalogue_.OpenCatalogue(builder)) << catalogue_.last_error();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(FileTable(), table_before);
+    EXPECT_EQ(Read().files.size(), 600u);
+    EXPECT_EQ(Contents(db_path_).find("a.txt"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace korvane::testing
