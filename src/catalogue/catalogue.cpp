@@ -203,8 +203,17 @@ bool Catalogue::BeginServerWork(bool consistent) {
         }
     }
     if (server_work_ == 0 && !pg_->InTransaction()) {
+        // A consistent read's snapshot is taken by its first statement, which
+        // may then wait for a build's swap of the tables (server_build_tables.h)
+        // and find the new tables empty through that older snapshot. Waiting
+        // for the tables first takes the snapshot once the swap has committed.
+        static constexpr const char* kConsistent =
+            "BEGIN ISOLATION LEVEL REPEATABLE READ; LOCK TABLE \"Computer\", \"Volume\", \"Folder\", "
+            "\"File\" "
+            "IN ACCESS SHARE MODE";
         std::string error;
-        if (!pg_->Execute(consistent ? "BEGIN ISOLATION LEVEL REPEATABLE READ" : "BEGIN", &error)) {
+        if (!pg_->Execute(consistent ? kConsistent : "BEGIN", &error)) {
+            pg_->Execute("ROLLBACK");
             return Fail(error);
         }
     }

@@ -175,7 +175,8 @@ bool PutShadowTablesInPlace(PgConnection& pg, const ServerBuildTables& build, in
         }
         std::this_thread::sleep_for(kPauseBetweenTries);
     }
-    // The new rows go into the previous tables, under the readers' feet.
+    // The new rows are copied into the previous tables instead; their
+    // readers go on seeing what their snapshots hold.
     sql.clear();
     for (const TableDef* table : BuildTables()) {
         const std::string columns = ColumnList(*table);

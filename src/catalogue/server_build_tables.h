@@ -10,7 +10,11 @@
 // holds the tables' exclusive locks only for that moment, after running
 // readers let go, and the commit shows the new catalogue. Readers see the
 // previous catalogue until then; a rollback (an error, a kill, a lost
-// connection) drops the new tables with the schema.
+// connection) drops the new tables with the schema. (A reader's transaction
+// that took its snapshot before the commit without reading any of the four
+// tables, and reads one only after it, finds that table empty: its snapshot
+// does not see the build's rows. The catalogue's own readers read the tables
+// with their first statement.)
 #pragma once
 
 #include <string>

@@ -318,13 +318,14 @@ class ServerTableSwap : public BuildSafetyTest {
                other.Rows("SELECT nspname FROM pg_namespace WHERE nspname LIKE 'korvane%'");
     }
 
-    // Waits (up to 20 s) until the build waits for a table's lock.
-    bool WaitForTheSwapToWait() {
+    // Waits (up to 20 s) until another connection waits for a table's lock
+    // (the build's swap, or a consistent read).
+    bool WaitForALockWait() {
         OtherConnection watcher(db_path_);
         for (int i = 0; i < 2000; ++i) {
             if (!watcher
-                     .Rows("SELECT 1 FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND query LIKE "
-                           "'%LOCK TABLE%' AND pid <> pg_backend_pid()")
+                     .Rows("SELECT 1 FROM pg_stat_activity WHERE wait_event_type = 'Lock' AND pid <> "
+                           "pg_backend_pid()")
                      .empty()) {
                 return true;
             }
@@ -349,7 +350,7 @@ TEST_F(ServerTableSwap, TheSwapWaitsForAReaderToEnd) {
     BeginReading(reader);
     std::string seen;
     std::thread watcher([&] {
-        if (WaitForTheSwapToWait()) {
+        if (WaitForALockWait()) {
             seen = ContentsOf(reader);
         }
         reader.Exec("COMMIT");
@@ -416,7 +417,7 @@ TEST_F(ServerTableSwap, AKillWhileTheSwapWaitsLeavesThePreviousCatalogue) {
         catalogue.OpenCatalogue(db_path_);
         _exit(BuildCatalogue(context, big_, nullptr) ? 0 : 1);
     }
-    const bool waited = WaitForTheSwapToWait();
+    const bool waited = WaitForALockWait();
     ::kill(child, SIGKILL);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -476,6 +477,29 @@ TEST_F(ServerTableSwap, ABuilderThatDoesNotOwnTheTablesRefillsThemInPlace) {
     EXPECT_EQ(FileTable(), table_before);
     EXPECT_EQ(Read().files.size(), 600u);
     EXPECT_EQ(Contents(db_path_).find("a.txt"), std::string::npos);
+}
+
+// A consistent read that has to wait for a swap of the tables reads the new
+// tables' rows once the swap commits, not the new tables through a snapshot
+// older than them (which would find them empty).
+TEST_F(ServerTableSwap, AConsistentReadThatWaitsForASwapSeesTheNewTables) {
+    // What a build's swap does, held open: Folder replaced by a new table
+    // holding the same rows.
+    OtherConnection swapper(db_path_);
+    ASSERT_TRUE(swapper.Exec(
+        "BEGIN; LOCK TABLE \"Computer\", \"Volume\", \"Folder\", \"File\" IN ACCESS EXCLUSIVE MODE; ALTER "
+        "TABLE \"Folder\" RENAME TO \"Old Folder\"; CREATE TABLE \"Folder\" (LIKE \"Old Folder\" INCLUDING "
+        "ALL); "
+        "INSERT INTO \"Folder\" SELECT * FROM \"Old Folder\"; DROP TABLE \"Old Folder\""));
+    tree_.FreeFolderTree();
+    bool loaded = false;
+    std::thread reader([&] { loaded = tree_.LoadFolderTree(catalogue_); });
+    const bool waited = WaitForALockWait();
+    ASSERT_TRUE(swapper.Exec("COMMIT"));
+    reader.join();
+    ASSERT_TRUE(waited);
+    ASSERT_TRUE(loaded);
+    EXPECT_NE(FolderId(old_ + "/keep"), 0);
 }
 
 }  // namespace
