@@ -26,12 +26,23 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     form->addRow(mount_label, mount_point_);
     guest_ = new QCheckBox(QStringLiteral("Connect as &guest"), this);
     form->addRow(guest_);
+    user_ = new QLineEdit(this);
+    user_->setPlaceholderText(QStringLiteral("name, DOMAIN\\name or name@domain"));
+    password_ = new QLineEdit(this);
+    password_->setEchoMode(QLineEdit::Password);
+    auto* user_label = new QLabel(QStringLiteral("&User name:"), this);
+    user_label->setBuddy(user_);
+    auto* password_label = new QLabel(QStringLiteral("&Password:"), this);
+    password_label->setBuddy(password_);
+    form->addRow(user_label, user_);
+    form->addRow(password_label, password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &MapDriveDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &MapDriveDialog::reject);
     form->addRow(buttons);
-    connect(location_, &QLineEdit::textChanged, this, &MapDriveDialog::UpdateMountPoint);
-    UpdateMountPoint();
+    connect(location_, &QLineEdit::textChanged, this, &MapDriveDialog::UpdateFields);
+    connect(guest_, &QCheckBox::toggled, this, &MapDriveDialog::UpdateFields);
+    UpdateFields();
     setMinimumWidth(480);
 }
 
@@ -47,12 +58,25 @@ bool MapDriveDialog::AsGuest() const {
     return guest_->isEnabled() && guest_->isChecked();
 }
 
+MapCredentials MapDriveDialog::Credentials() const {
+    MapCredentials credentials;
+    credentials.as_guest = AsGuest();
+    if (user_->isEnabled()) {
+        credentials.user = user_->text().trimmed().toStdString();
+        credentials.password = password_->text().toStdString();
+    }
+    return credentials;
+}
+
 // Addresses are mounted where gio puts them; only share names need a
-// folder, and only gio can mount as a guest.
-void MapDriveDialog::UpdateMountPoint() {
+// folder, and only gio can mount as a guest or answer for a name and
+// password.
+void MapDriveDialog::UpdateFields() {
     const bool address = KindOfMapLocation(Location()) == MapLocationKind::Address;
     mount_point_->setEnabled(!address);
     guest_->setEnabled(address);
+    user_->setEnabled(address && !guest_->isChecked());
+    password_->setEnabled(user_->isEnabled());
 }
 
 void MapDriveDialog::accept() {

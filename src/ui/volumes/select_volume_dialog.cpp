@@ -1,6 +1,7 @@
 #include "ui/volumes/select_volume_dialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -271,7 +272,10 @@ VolumeItem SelectVolumeDialog::Redescribe(const VolumeItem& item) {
 void SelectVolumeDialog::LogFailure(const std::string& what, const ProgramOutcome& outcome) {
     if (outcome.ok || services_.event_log_path.empty())
         return;
-    WriteEvent(services_.event_log_path, "Select Volume", "Error", what + ": " + outcome.error_text);
+    std::string text = what + ": " + outcome.error_text;
+    if (!outcome.program_text.empty())
+        text += " (" + outcome.program_text + ")";
+    WriteEvent(services_.event_log_path, "Select Volume", "Error", text);
 }
 
 void SelectVolumeDialog::ConnectDrives() {
@@ -319,8 +323,10 @@ void SelectVolumeDialog::MapNetworkDrive() {
     MapDriveDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const ProgramOutcome outcome = korvane::MapNetworkDrive(services_.programs, dialog.Location(),
-                                                            dialog.MountPoint(), dialog.AsGuest());
+                                                            dialog.MountPoint(), dialog.Credentials());
+    QApplication::restoreOverrideCursor();
     if (!outcome.ok) {
         LogFailure("Map " + dialog.Location(), outcome);
         services_.ui->ShowMessage(outcome.error_text, MessageIcon::Exclamation, MessageButtons::Ok);
