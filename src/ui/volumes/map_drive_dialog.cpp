@@ -22,6 +22,9 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     location_label->setBuddy(location_);
     auto* mount_label = new QLabel(QStringLiteral("&Mount on folder:"), this);
     mount_label->setBuddy(mount_point_);
+    // Named without the labels' colons, as a screen reader says them.
+    location_->setAccessibleName(QStringLiteral("Location"));
+    mount_point_->setAccessibleName(QStringLiteral("Mount on folder"));
     form->addRow(location_label, location_);
     form->addRow(mount_label, mount_point_);
     guest_ = new QCheckBox(QStringLiteral("Connect as &guest"), this);
@@ -34,6 +37,8 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     user_label->setBuddy(user_);
     auto* password_label = new QLabel(QStringLiteral("&Password:"), this);
     password_label->setBuddy(password_);
+    user_->setAccessibleName(QStringLiteral("User name"));
+    password_->setAccessibleName(QStringLiteral("Password"));
     form->addRow(user_label, user_);
     form->addRow(password_label, password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
