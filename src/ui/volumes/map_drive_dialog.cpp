@@ -33,14 +33,14 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     user_->setPlaceholderText(QStringLiteral("name, DOMAIN\\name or name@domain"));
     password_ = new QLineEdit(this);
     password_->setEchoMode(QLineEdit::Password);
-    auto* user_label = new QLabel(QStringLiteral("&User name:"), this);
-    user_label->setBuddy(user_);
-    auto* password_label = new QLabel(QStringLiteral("&Password:"), this);
-    password_label->setBuddy(password_);
+    user_label_ = new QLabel(QStringLiteral("&User name:"), this);
+    user_label_->setBuddy(user_);
+    password_label_ = new QLabel(QStringLiteral("&Password:"), this);
+    password_label_->setBuddy(password_);
     user_->setAccessibleName(QStringLiteral("User name"));
     password_->setAccessibleName(QStringLiteral("Password"));
-    form->addRow(user_label, user_);
-    form->addRow(password_label, password_);
+    form->addRow(user_label_, user_);
+    form->addRow(password_label_, password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &MapDriveDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &MapDriveDialog::reject);
@@ -82,6 +82,8 @@ void MapDriveDialog::UpdateFields() {
     guest_->setEnabled(address);
     user_->setEnabled(address && !guest_->isChecked());
     password_->setEnabled(user_->isEnabled());
+    user_label_->setEnabled(user_->isEnabled());
+    password_label_->setEnabled(user_->isEnabled());
 }
 
 void MapDriveDialog::accept() {

@@ -10,6 +10,7 @@
 #include "platform/network_connections.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 
 namespace korvane {
@@ -37,6 +38,8 @@ class MapDriveDialog : public QDialog {
     QCheckBox* guest_ = nullptr;
     QLineEdit* user_ = nullptr;
     QLineEdit* password_ = nullptr;
+    QLabel* user_label_ = nullptr;
+    QLabel* password_label_ = nullptr;
 };
 
 }  // namespace korvane

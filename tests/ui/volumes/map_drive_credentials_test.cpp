@@ -229,6 +229,8 @@ TEST_F(MapDriveCredentialsTest, AUsersShareIsMappedByNameAndPasswordAndAWrongPas
     Select(list, {row});
     dialog.DisconnectAction()->trigger();
     EXPECT_TRUE(WaitUntil([&] { return GioMounts(session).empty(); }));
+    // Nothing remembers the mount, so the list no longer shows it.
+    EXPECT_EQ(RowOf(dialog.List(), QString::fromStdString(mounts[0])), -1);
 
     // The name in the address itself: only the password is typed.
     const QString with_user =
