@@ -184,6 +184,8 @@ ProgramOutcome MountAddress(const NetworkPrograms& programs, std::string_view ad
     outcome.program_text = programs.gio + ": " + LastMessageLine(said);
     if (credentials.as_guest)
         outcome.error_text = "This location does not let guests in; give a name and password.";
+    else if (asked.count(unanswered) != 0 && credentials.user.empty() && credentials.password.empty())
+        outcome.error_text = "This location asks for a name and password.";
     else if (asked.count(unanswered) != 0)
         outcome.error_text = "The name or password was not accepted.";
     else

@@ -172,6 +172,11 @@ TEST(MapNetworkDrive, GiosPromptsAreAnsweredOnceAndAStuckGioIsEnded) {
          {false, "joe", "bad"},
          "The name or password was not accepted.",
          nullptr},
+        {asked_again,
+         "smb://srv/share",
+         {false, "", ""},
+         "This location asks for a name and password.",
+         nullptr},
         {"echo 'Can not verify the identity of srv'; echo '[1] Log In Anyway'; printf 'Choice: '; read -r c "
          "|| exit 2\n",
          "sftp://srv/home",
