@@ -71,8 +71,9 @@ std::string Trimmed(const QByteArray& bytes) {
 }
 
 // The name of the prompt gio waits at, from what it wrote since its last
-// answer: "Name: " or "Name [default]: " at the end of a line. Empty while
-// the text is no prompt (or only part of one).
+// answer: "Name: " or "Name [default]: " at the end of a line (gio does not
+// translate these names). Empty while the text is no prompt (or only part
+// of one).
 std::string PromptName(std::string_view text) {
     if (const std::size_t newline = text.rfind('\n'); newline != std::string_view::npos)
         text = text.substr(newline + 1);

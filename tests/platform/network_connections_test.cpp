@@ -117,21 +117,6 @@ TEST(MapNetworkDrive, AFailedProgramKeepsItsErrorText) {
     EXPECT_TRUE(RunProgram("/bin/true", {}).ok);
 }
 
-TEST(MapNetworkDrive, SmbNamesCarryTheirDomain) {
-    struct Case {
-        const char *location, *user, *name, *domain;
-    };
-    for (const Case& c :
-         {Case{"smb://srv/share", "joe", "joe", ""}, Case{"smb://srv/share", "HOME\\joe", "joe", "HOME"},
-          Case{"SMB://srv/share", "joe@home.lan", "joe", "home.lan"},
-          Case{"sftp://srv/home", "joe@home.lan", "joe@home.lan", ""},
-          Case{"sftp://srv/home", "HOME\\joe", "HOME\\joe", ""}}) {
-        const UserAndDomain split = SplitUserName(c.location, c.user);
-        EXPECT_EQ(split.user, c.name) << c.location << " " << c.user;
-        EXPECT_EQ(split.domain, c.domain) << c.location << " " << c.user;
-    }
-}
-
 // gio's side of the talk, played by shell scripts that prompt as gio does:
 // each prompt gets its answer once on the standard input; a prompt asked
 // again, a question, a guest asked for a name or a gio that hangs is ended
@@ -162,6 +147,11 @@ TEST(MapNetworkDrive, GiosPromptsAreAnsweredOnceAndAStuckGioIsEnded) {
          {false, "HOME\\joe", "se cret"},
          "",
          "mount smb://srv/share|joe|HOME|se cret"},
+        {asked_everything,
+         "SMB://srv/share",
+         {false, "joe@home.lan", "pw"},
+         "",
+         "mount SMB://srv/share|joe|home.lan|pw"},
         {asked_everything,
          "sftp://srv/home",
          {false, "joe@home", "pw"},
