@@ -21,15 +21,17 @@ class ServerConnectionTest : public CatalogueTest {
         const std::size_t slash = path_.find("@/") + 2;
         return path_.substr(slash, path_.find('?') - slash);
     }
+    // The server's own database: the catalogue's may refuse connections.
+    std::string ServerDatabase() const {
+        return path_.substr(0, path_.find("@/") + 2) + "postgres" + path_.substr(path_.find('?'));
+    }
     // Ends a server process from another connection, as an administrator would.
     void Terminate(int server_pid) {
-        OtherConnection other(path_);
+        OtherConnection other(ServerDatabase());
         ASSERT_EQ(other.Rows("SELECT pg_terminate_backend(" + std::to_string(server_pid) + ")"), "t|\n");
     }
     void AllowConnections(bool allow) {
-        // From the server's own database: this one may refuse connections.
-        OtherConnection other(path_.substr(0, path_.find("@/") + 2) + "postgres" +
-                              path_.substr(path_.find('?')));
+        OtherConnection other(ServerDatabase());
         ASSERT_TRUE(other.Exec("ALTER DATABASE " + DatabaseName() + " ALLOW_CONNECTIONS " +
                                (allow ? "true" : "false")));
     }

@@ -92,6 +92,7 @@ void CatalogueServerWatch::ReadNotices() {
         reload_pending_ = true;
     if (!listening) {
         // Deleted later: this very notifier is calling.
+        notifier_->setEnabled(false);
         notifier_.release()->deleteLater();
         since_listen_.start();
     }
