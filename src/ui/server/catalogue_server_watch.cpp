@@ -24,11 +24,27 @@ QString Text(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The server's message with its lines joined where libpq indents the
+// continuation of a sentence.
+std::string Tidied(const std::string& message) {
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (message[i] == '\n' && i + 1 < message.size() && message[i + 1] == '\t') {
+            text += ' ';
+            while (i + 1 < message.size() && message[i + 1] == '\t')
+                ++i;
+        } else {
+            text += message[i];
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 bool OfferToReconnect(Catalogue& catalogue, const std::string& message, QWidget* parent) {
     std::string text =
-        "The connection to the catalogue server was lost:\n\n" + message +
+        "The connection to the catalogue server was lost:\n\n" + Tidied(message) +
         "\n\nWhat the catalogue holds is safe on the server. Reconnect to go on working with it.";
     for (;;) {
         QMessageBox box(parent);
@@ -53,7 +69,7 @@ bool OfferToReconnect(Catalogue& catalogue, const std::string& message, QWidget*
         QApplication::restoreOverrideCursor();
         if (connected)
             return true;
-        text = "The catalogue server could not be reached again:\n\n" + error +
+        text = "The catalogue server could not be reached again:\n\n" + Tidied(error) +
                "\n\nNothing was changed. Reconnect to try again, or Close to go on without the server.";
     }
 }

@@ -208,7 +208,8 @@ TEST_F(CatalogueServerWatchTest, AServerThatStaysAwayIsSaidSoAndNothingIsLost) {
     EndCatalogueConnection();
     std::string lost, refused;
     ModalSteps steps;
-    steps.Then("ReconnectBox", Click("Reconnect", &lost)).Then("ReconnectBox", Click("Close", &refused));
+    steps.Then("ReconnectBox", Click("Reconnect", &lost))
+        .Then("ReconnectBox", Click("Close", &refused, QStringLiteral("reconnect_refused.png")));
     EXPECT_FALSE(document_->Rerun());
     ASSERT_TRUE(WaitUntil([&] { return steps.Done(); }, 10000)) << steps.Waiting();
     EXPECT_NE(lost.find("terminating connection"), std::string::npos) << lost;
