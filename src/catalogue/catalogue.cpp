@@ -138,11 +138,10 @@ bool Catalogue::TakeConnectionLoss(std::string& message) {
         loss_told_ = false;
         return false;
     }
-    if (loss_message_.empty()) {
-        NoteConnectionLoss();
-    } else if (loss_told_) {
+    if (loss_told_) {
         return false;
     }
+    NoteConnectionLoss();
     loss_told_ = true;
     message = loss_message_.empty() ? "The connection to the catalogue server was lost." : loss_message_;
     return true;
