@@ -13,6 +13,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_change_listener.h"
 #include "catalogue/database_files.h"
 #include "catalogue/jet_sql.h"
 #include "catalogue/schema.h"
@@ -357,6 +358,12 @@ bool Catalogue::FinishRebuild() {
         // The planner's figures describe the new rows from the commit on.
         std::string error;
         if (!pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error)) {
+            Fail(error);
+            AbandonRebuild();
+            return false;
+        }
+        // Other programs' windows load the new catalogue once it commits.
+        if (!AnnounceCatalogueBuild(*pg_, error)) {
             Fail(error);
             AbandonRebuild();
             return false;
