@@ -69,7 +69,7 @@ bool OfferToReconnect(Catalogue& catalogue, const std::string& message, QWidget*
         QApplication::restoreOverrideCursor();
         if (connected)
             return true;
-        text = "The catalogue server could not be reached again:\n\n" + Tidied(error) +
+        text = "Reconnecting failed.\n\n" + Tidied(error) +
                "\n\nNothing was changed. Reconnect to try again, or Close to go on without the server.";
     }
 }
