@@ -74,7 +74,14 @@ void AppendValue(std::string& line, const FieldValue& value, bool parent_id, Par
 void AppendCsvField(std::string& line, std::string_view text) {
     // A double quote anywhere is enclosed and doubled too: a field that began
     // with one would otherwise swallow the fields after it when read back.
-    if (text.find_first_of(",\r\n\"") == std::string_view::npos) {
+    bool plain = true;
+    for (char c : text) {
+        if (c == ',' || c == '\r' || c == '\n' || c == '"') {
+            plain = false;
+            break;
+        }
+    }
+    if (plain) {
         line += text;
         return;
     }
@@ -91,7 +98,7 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
                ProgressWindow* window) {
     const int parent_id_column = result.ColumnIndex("Parent ID");
     ResultRows rows(catalogue);
-    if (!rows.Open(result.result_name))
+    if (!rows.Open(result.result_name, /*any_order=*/false, /*forward_only=*/true))
         return false;
 
     std::vector<char> buffer(1 << 20);  // outlives the file that uses it
@@ -156,10 +163,17 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
         }
     } while (written && rows.Next());
 
+    // Rows that stopped coming part-way are a failed export, not a short one.
+    const bool read = !rows.Failed();
     written = std::fflush(file.get()) == 0 && written;
     written = std::fclose(file.release()) == 0 && written;
     if (window)
         window->Close();
+    if (!read) {
+        if (window)
+            catalogue.ShowEngineMessage(rows.error());
+        return false;
+    }
     if (!written && window) {
         catalogue.ui().ShowMessage("Could not write to " + path + ".", MessageIcon::Exclamation,
                                    MessageButtons::Ok);
