@@ -74,13 +74,26 @@ std::string_view CopyUnescaped(std::string_view field, std::string& out) {
         if (c == '\\' && i + 1 < field.size()) {
             c = field[++i];
             switch (c) {
-                case 'b': c = '\b'; break;
-                case 'f': c = '\f'; break;
-                case 'n': c = '\n'; break;
-                case 'r': c = '\r'; break;
-                case 't': c = '\t'; break;
-                case 'v': c = '\v'; break;
-                default: break;
+                case 'b':
+                    c = '\b';
+                    break;
+                case 'f':
+                    c = '\f';
+                    break;
+                case 'n':
+                    c = '\n';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'v':
+                    c = '\v';
+                    break;
+                default:
+                    break;
             }
         }
         out += c;
@@ -512,8 +525,9 @@ bool StoredQuery::ReadStreamRow() {
     // A statement run meanwhile took the connection (the rows left were
     // dropped), or the connection was lost.
     stream_ = Stream::Lost;
-    return Fail(pg->Alive() ? "The answer's rows were cut off by another statement on the catalogue's connection."
-                            : pg->Message());
+    return Fail(pg->Alive()
+                    ? "The answer's rows were cut off by another statement on the catalogue's connection."
+                    : pg->Message());
 }
 
 // Leaves the stream's savepoint; a stream still running is stopped first.

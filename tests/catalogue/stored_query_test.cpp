@@ -365,7 +365,7 @@ TEST_P(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
 // real character of the range that stands for such bytes on the server.
 TEST_P(StoredQueryTest, ForwardSnapshotGivesTheRowsBrowsingGives) {
     const std::vector<std::string> names = {
-        "plain",      "back\\slash",       "tab\there",        "line\nend\r", "\\N",
+        "plain",    "back\\slash",        "tab\there",         "line\nend\r", "\\N",
         "two\\\\n", "bad \xff\xfe bytes", "\xef\x9c\x80 kept", "Ünïcödé",
     };
     OpenTables();
