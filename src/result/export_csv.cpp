@@ -22,19 +22,21 @@ void AppendNumber(std::string& line, std::int64_t value) {
     line.append(text, result.ptr);
 }
 
-// Folder paths by identifier, each built once: rows of one folder rarely
-// come together (the answer is sorted), and a path costs a walk up the tree.
+// Folder paths by identifier, each built once and kept as the field it
+// becomes: rows of one folder rarely come together (the answer is sorted),
+// and a path costs a walk up the tree.
 class ParentPaths {
 public:
     explicit ParentPaths(FolderTree& folders) : folders_(folders) {}
-    const std::string& PathOf(std::int32_t id) {
+    const std::string& FieldOf(std::int32_t id) {
         auto found = paths_.find(id);
         if (found != paths_.end()) return found->second;
         // Bounded by the number of folders; start afresh past a generous limit.
         if (paths_.size() >= kLimit) paths_.clear();
-        std::string path;
+        std::string path, field;
         folders_.FolderPathOfId(id, path);
-        return paths_.emplace(id, std::move(path)).first->second;
+        AppendCsvField(field, path);
+        return paths_.emplace(id, std::move(field)).first->second;
     }
 
 private:
@@ -49,7 +51,7 @@ void AppendValue(std::string& line, const FieldValue& value, bool parent_id, Par
             std::int32_t number = 0;
             value.AsInt32(number);
             if (parent_id) {
-                AppendCsvField(line, paths.PathOf(number));
+                line += paths.FieldOf(number);
             } else {
                 AppendNumber(line, number);
             }
@@ -76,9 +78,12 @@ void AppendCsvField(std::string& line, std::string_view text) {
     // with one would otherwise swallow the fields after it when read back.
     bool plain = true;
     for (char c : text) {
-        if (c == ',' || c == '\r' || c == '\n' || c == '"') {
-            plain = false;
-            break;
+        // One test for the bytes above '"' (most of a name), four below.
+        if (static_cast<unsigned char>(c) <= '"' || c == ',') {
+            if (c == ',' || c == '\r' || c == '\n' || c == '"') {
+                plain = false;
+                break;
+            }
         }
     }
     if (plain) {
@@ -135,8 +140,10 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
     FieldValue value;
     std::int64_t done = 0;
     int percent = 0;
+    // Rows go to the file in blocks of many lines.
+    constexpr std::size_t kBlock = 1 << 16;
+    line.clear();
     do {
-        line.clear();
         for (std::size_t i = 0; i < shown.size(); ++i) {
             if (!rows.Value(shown[i], value))
                 break;
@@ -145,7 +152,10 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
             AppendValue(line, value, shown[i] == parent_id_column, paths);
         }
         line += "\r\n";
-        written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+        if (line.size() >= kBlock) {
+            written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+            line.clear();
+        }
         ++done;
         if (window) {
             // Polling and drawing every row would slow a large export down;
@@ -162,6 +172,7 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
             }
         }
     } while (written && rows.Next());
+    written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
 
     // Rows that stopped coming part-way are a failed export, not a short one.
     const bool read = !rows.Failed();
