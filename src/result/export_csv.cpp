@@ -24,25 +24,48 @@ void AppendNumber(std::string& line, std::int64_t value) {
 
 // Folder paths by identifier, each built once and kept as the field it
 // becomes: rows of one folder rarely come together (the answer is sorted),
-// and a path costs a walk up the tree.
+// and a path costs a walk up the tree. Identifiers are dense from 1, so most
+// are kept by position; a hash keeps the rest.
 class ParentPaths {
-public:
-    explicit ParentPaths(FolderTree& folders) : folders_(folders) {}
+  public:
+    explicit ParentPaths(FolderTree& folders)
+        : folders_(folders), positions_(folders.loaded_node_count() + 1024) {}
     const std::string& FieldOf(std::int32_t id) {
-        auto found = paths_.find(id);
-        if (found != paths_.end()) return found->second;
+        if (id >= 0 && static_cast<std::size_t>(id) < positions_) {
+            if (static_cast<std::size_t>(id) >= by_position_.size())
+                by_position_.resize(static_cast<std::size_t>(id) + 1);
+            Slot& slot = by_position_[static_cast<std::size_t>(id)];
+            if (!slot.built) {
+                slot.field = Build(id);
+                slot.built = true;
+            }
+            return slot.field;
+        }
+        auto found = others_.find(id);
+        if (found != others_.end())
+            return found->second;
         // Bounded by the number of folders; start afresh past a generous limit.
-        if (paths_.size() >= kLimit) paths_.clear();
+        if (others_.size() >= kLimit)
+            others_.clear();
+        return others_.emplace(id, Build(id)).first->second;
+    }
+
+  private:
+    struct Slot {
+        bool built = false;
+        std::string field;
+    };
+    std::string Build(std::int32_t id) {
         std::string path, field;
         folders_.FolderPathOfId(id, path);
         AppendCsvField(field, path);
-        return paths_.emplace(id, std::move(field)).first->second;
+        return field;
     }
-
-private:
     static constexpr std::size_t kLimit = 1 << 20;
     FolderTree& folders_;
-    std::unordered_map<std::int32_t, std::string> paths_;
+    std::size_t positions_;  // identifiers below this are kept by position
+    std::vector<Slot> by_position_;
+    std::unordered_map<std::int32_t, std::string> others_;
 };
 
 void AppendValue(std::string& line, const FieldValue& value, bool parent_id, ParentPaths& paths) {
