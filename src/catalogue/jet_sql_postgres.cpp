@@ -15,7 +15,7 @@
 // answer is still a whole number). Like on a number column compares its text
 // as SQLite writes it: integers plainly, doubles with 15 significant digits
 // and ".0" after a whole value. That holds for every value from 0.0001 to
-// 10^15 (sizes up to a petabyte, every day number); beyond, SQLite writes an
+// 10^15 (sizes up to a petabyte, every date from 1900); beyond, SQLite writes an
 // exponent and the server writes the digits.
 //
 // Fillers: the empty text that stands for a number in a branch without that
