@@ -92,6 +92,11 @@ bool Catalogue::Fail(std::string message) {
 }
 
 void Catalogue::ShowEngineMessage(std::string_view message) const {
+    if (offers_reconnect_ && ConnectionLost()) {
+        // The offer to reconnect shows the server's message.
+        NoteConnectionLoss(message);
+        return;
+    }
     if (message.size() > kMaxEngineMessage) {
         std::size_t cut = kMaxEngineMessage;
         // Never cut a UTF-8 sequence in two.
@@ -104,7 +109,77 @@ void Catalogue::ShowEngineMessage(std::string_view message) const {
 }
 
 DbHandle Catalogue::connection() const {
-    return pg_ != nullptr ? DbHandle(pg_.get()) : DbHandle(db_.get());
+    if (pg_ == nullptr) {
+        return DbHandle(db_.get());
+    }
+    NoteConnectionLoss();
+    return DbHandle(pg_.get());
+}
+
+bool Catalogue::ConnectionLost() const {
+    return pg_ != nullptr && !pg_->Alive();
+}
+
+void Catalogue::NoteConnectionLoss(std::string_view message) const {
+    if (!ConnectionLost()) {
+        return;
+    }
+    // The first message after the loss is the server's own; later
+    // statements only say that there is no connection.
+    if (loss_message_.empty()) {
+        loss_message_ = message.empty() ? pg_->Message() : std::string(message);
+    }
+    loss_told_ = false;
+}
+
+bool Catalogue::TakeConnectionLoss(std::string& message) {
+    if (!ConnectionLost()) {
+        loss_message_.clear();
+        loss_told_ = false;
+        return false;
+    }
+    if (loss_told_) {
+        return false;
+    }
+    NoteConnectionLoss();
+    loss_told_ = true;
+    message = loss_message_.empty() ? "The connection to the catalogue server was lost." : loss_message_;
+    return true;
+}
+
+bool Catalogue::Reconnect(std::string& error) {
+    if (pg_ == nullptr) {
+        error = "The catalogue is not on a server.";
+        return Fail(error);
+    }
+    if (Rebuilding()) {
+        error = "The catalogue is being built; it connects again once the build ends.";
+        return Fail(error);
+    }
+    stored_query_->Release();
+    computer_.Close();
+    volume_.Close();
+    file_.Close();
+    folder_.Close();
+    tables_open_ = false;
+    user_volumes_.Close();
+    server_work_ = 0;
+    if (!pg_->Reconnect(error)) {
+        loss_message_ = error;
+        loss_told_ = true;  // the caller has the message
+        return Fail(error);
+    }
+    loss_message_.clear();
+    loss_told_ = false;
+    return true;
+}
+
+bool Catalogue::WorkUnderWay() const {
+    return server_work_ > 0 || tables_open_ || Rebuilding() || stored_query_->SnapshotOpen();
+}
+
+int Catalogue::ServerProcessId() const {
+    return pg_ != nullptr ? PQbackendPID(pg_->get()) : 0;
 }
 
 std::string Catalogue::LastRowError() const {
@@ -184,6 +259,8 @@ bool Catalogue::OpenServerCatalogue(const std::string& uri) {
         return Fail(error);
     }
     pg_ = std::move(pg);
+    loss_message_.clear();
+    loss_told_ = false;
     server_work_ = 0;
     server_build_ = false;
     path_ = uri;
@@ -197,10 +274,13 @@ bool Catalogue::BeginServerWork(bool consistent) {
     // A connection lost while no work was under way is made again: nothing
     // was pending, so nothing is lost.
     if (server_work_ == 0 && !pg_->Alive()) {
+        NoteConnectionLoss();
         std::string error;
         if (!pg_->Reconnect(error)) {
+            loss_message_ = error;
             return Fail(error);
         }
+        loss_message_.clear();
     }
     if (server_work_ == 0 && !pg_->InTransaction()) {
         // A consistent read's snapshot is taken by its first statement, which

@@ -129,6 +129,29 @@ class Catalogue {
     bool BeginServerWork(bool consistent = false);
     bool EndServerWork(bool commit = true);
     UserInterface& ui() const { return ui_; }
+
+    // A catalogue on a server whose connection is gone (the server ended it,
+    // or the server or the network went down). Work then fails with the
+    // server's message; nothing the server committed is lost.
+    bool ConnectionLost() const;
+    // True, with the server's message, the first time it is asked after work
+    // met a lost connection; asked again, false until work meets it again.
+    bool TakeConnectionLoss(std::string& message);
+    // Connects to the server again. What was under way when the connection
+    // went (open tables, a snapshot) ended with it on the server and is let
+    // go here. False, with the server's message in error and last_error(),
+    // when the server cannot be reached (the catalogue can be asked again),
+    // on SQLite and during a build.
+    bool Reconnect(std::string& error);
+    // True while open tables, a snapshot, a build or other server work are
+    // under way.
+    bool WorkUnderWay() const;
+    // The server process serving the catalogue's connection; 0 on SQLite.
+    int ServerProcessId() const;
+    // On: the message of a lost connection is left to the program's offer
+    // to reconnect instead of being shown as an engine message.
+    void set_offers_reconnect(bool on) { offers_reconnect_ = on; }
+
     // Shows an engine message the way the catalogue's failure rules say:
     // exclamation icon, OK button, at most 511 characters.
     void ShowEngineMessage(std::string_view message) const;
@@ -153,6 +176,9 @@ class Catalogue {
     bool OpenServerCatalogue(const std::string& uri);
     bool BeginServerRebuild();
     bool EndServerRebuild(bool commit);
+    // Keeps the message of a connection found lost (the failure's own
+    // message when known), for TakeConnectionLoss.
+    void NoteConnectionLoss(std::string_view message = {}) const;
 
     UserInterface& ui_;
     SqliteConnection db_;
@@ -174,6 +200,11 @@ class Catalogue {
     bool server_build_ = false;
     ServerBuildTables server_tables_;
     std::function<void(const std::string&)> build_wait_notice_;
+    bool offers_reconnect_ = false;
+    // The loss of the connection: the server's message, and whether
+    // TakeConnectionLoss has told of it since work last met it.
+    mutable std::string loss_message_;
+    mutable bool loss_told_ = false;
 };
 
 // Removes what a killed build left beside the catalogue at path, unless a

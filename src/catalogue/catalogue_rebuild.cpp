@@ -13,6 +13,7 @@
 #include <string>
 
 #include "catalogue/catalogue.h"
+#include "catalogue/catalogue_change_listener.h"
 #include "catalogue/database_files.h"
 #include "catalogue/jet_sql.h"
 #include "catalogue/schema.h"
@@ -360,6 +361,12 @@ bool Catalogue::FinishRebuild() {
         std::string error;
         if (!(server_tables_.shadowing ? PutShadowTablesInPlace(*pg_, server_tables_, busy_timeout_ms_, error)
                                        : pg_->Execute("ANALYZE \"Volume\", \"Folder\", \"File\"", &error))) {
+            Fail(error);
+            AbandonRebuild();
+            return false;
+        }
+        // Other programs' windows load the new catalogue once it commits.
+        if (!AnnounceCatalogueBuild(*pg_, error)) {
             Fail(error);
             AbandonRebuild();
             return false;

@@ -6,6 +6,18 @@
 // table or column keeps the catalogue's spelling; any other word stays as
 // written (functions, keywords). A name after "." is always a column.
 //
+// A bare name that is a whole ORDER BY term means the answer's column of that
+// name (an alias) before a table's column; anywhere else a table's column
+// comes first, as SQLite resolves them.
+//
+// Numbers: SQLite keeps whole numbers in 64 bits where the server's integer
+// columns hold 32, so an integer column in + - * is widened to bigint (the
+// answer is still a whole number). Like on a number column compares its text
+// as SQLite writes it: integers plainly, doubles with 15 significant digits
+// and ".0" after a whole value. That holds for every value from 0.0001 to
+// 10^15 (sizes up to a petabyte, every date from 1900); beyond, SQLite writes an
+// exponent and the server writes the digits.
+//
 // Fillers: the empty text that stands for a number in a branch without that
 // column ('' AS [Size]) becomes NaN, which sorts after every number as the
 // empty text does on SQLite and reads back as no value.
@@ -105,7 +117,7 @@ Names CollectAliases(const std::vector<Token>& tokens, std::size_t begin, std::s
 
 // The spelling to quote a name in, or none to leave a word as written.
 std::optional<std::string> Spelling(const std::vector<Token>& tokens, std::size_t i, std::size_t begin,
-                                    std::size_t end, const Names& names) {
+                                    std::size_t end, const Names& names, bool order_term) {
     const std::string name = NameOf(tokens[i]);
     const std::size_t before = PreviousSolid(tokens, begin, i, end);
     const std::size_t after = NextSolid(tokens, i + 1, end);
@@ -118,15 +130,80 @@ std::optional<std::string> Spelling(const std::vector<Token>& tokens, std::size_
     if (qualified) {
         return ColumnSpelling(name);
     }
-    if (std::optional<std::string> alias = names.Alias(name)) {
+    std::optional<std::string> alias = names.Alias(name);
+    if (alias && (qualifier || order_term)) {
         return alias;
     }
     if (qualifier) {
         return TableSpelling(name);
     }
     std::optional<std::string> column = ColumnSpelling(name);
-    return column ? column : TableSpelling(name);
+    if (column) {
+        return column;
+    }
+    return alias ? alias : TableSpelling(name);
 }
+
+// Marks each name that is a whole term of an ORDER BY clause.
+std::vector<bool> BareOrderTerms(const std::vector<Token>& tokens, std::size_t begin, std::size_t end) {
+    std::vector<bool> bare(tokens.size(), false);
+    std::vector<int> order_depths;  // depths of the ORDER BY clauses open
+    int depth = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        const Token& token = tokens[i];
+        if (PunctIs(token, "(")) {
+            ++depth;
+        } else if (PunctIs(token, ")")) {
+            --depth;
+            while (!order_depths.empty() && order_depths.back() > depth) {
+                order_depths.pop_back();
+            }
+        } else if (WordIs(token, "UNION")) {
+            while (!order_depths.empty() && order_depths.back() >= depth) {
+                order_depths.pop_back();
+            }
+        } else if (WordIs(token, "ORDER")) {
+            const std::size_t by = NextSolid(tokens, i + 1, end);
+            if (by < end && WordIs(tokens[by], "BY")) {
+                order_depths.push_back(depth);
+                i = by;
+            }
+        } else if ((token.kind == TokenKind::kName || token.kind == TokenKind::kWord) &&
+                   !order_depths.empty() && order_depths.back() == depth) {
+            const std::size_t before = PreviousSolid(tokens, begin, i, end);
+            const std::size_t after = NextSolid(tokens, i + 1, end);
+            const bool starts =
+                before < end && (WordIs(tokens[before], "BY") || PunctIs(tokens[before], ","));
+            const bool ends = after == end || PunctIs(tokens[after], ",") || PunctIs(tokens[after], ")") ||
+                              WordIs(tokens[after], "ASC") || WordIs(tokens[after], "DESC");
+            bare[i] = starts && ends;
+        }
+    }
+    return bare;
+}
+
+// The first token of the name chain (Table.Column) that ends at last, or
+// end when last ends none.
+std::size_t ChainStart(const std::vector<Token>& tokens, std::size_t begin, std::size_t last,
+                       std::size_t end) {
+    if (tokens[last].kind != TokenKind::kName && tokens[last].kind != TokenKind::kWord) {
+        return end;
+    }
+    std::size_t first = last;
+    while (first >= begin + 2 && PunctIs(tokens[first - 1], ".") &&
+           (tokens[first - 2].kind == TokenKind::kName || tokens[first - 2].kind == TokenKind::kWord)) {
+        first -= 2;
+    }
+    return first;
+}
+
+// A text to put before the first token of a range and after its last.
+struct Wrap {
+    std::size_t first;
+    std::size_t last;
+    std::string before;
+    std::string after;
+};
 
 // The end (exclusive) of the operand that starts at or after at, or at when
 // there is none to read.
@@ -170,10 +247,62 @@ std::size_t OperandEnd(const std::vector<Token>& tokens, std::size_t at, std::si
     return last + 1;
 }
 
+// The column a Like tests when it is a number column, given whole (in
+// parentheses or not) and not part of a larger operand: then its text as
+// SQLite writes it is tested.
+void LikeOnNumber(const std::vector<Token>& tokens, std::size_t operand_last, std::size_t begin,
+                  std::size_t end, std::vector<Wrap>& wraps) {
+    std::size_t last = operand_last;
+    int closing = 0;
+    while (last < end && last > begin && PunctIs(tokens[last], ")")) {
+        ++closing;
+        last = PreviousSolid(tokens, begin, last, end);
+    }
+    if (last >= end) {
+        return;
+    }
+    const std::size_t first = ChainStart(tokens, begin, last, end);
+    if (first >= end) {
+        return;
+    }
+    std::size_t before = PreviousSolid(tokens, begin, first, end);
+    for (int i = 0; i < closing; ++i) {
+        if (before >= end || !PunctIs(tokens[before], "(")) {
+            return;
+        }
+        before = PreviousSolid(tokens, begin, before, end);
+    }
+    const bool whole = before >= end || PunctIs(tokens[before], "(") || PunctIs(tokens[before], ",") ||
+                       WordIs(tokens[before], "WHERE") || WordIs(tokens[before], "AND") ||
+                       WordIs(tokens[before], "OR") || WordIs(tokens[before], "NOT") ||
+                       WordIs(tokens[before], "ON") || WordIs(tokens[before], "HAVING") ||
+                       WordIs(tokens[before], "SELECT");
+    if (!whole) {
+        return;
+    }
+    switch (ColumnTypeOfName(NameOf(tokens[last]))) {
+        case ColumnType::Integer:
+            wraps.push_back({first, last, "CAST(", " AS text) COLLATE \"C\""});
+            break;
+        case ColumnType::Double:
+        case ColumnType::Date:
+            // The numeric form of a double keeps 15 significant digits.
+            wraps.push_back({first, last, "regexp_replace(CAST(CAST(",
+                             " AS numeric) AS text),'^(-?[0-9]+)$','\\1.0') COLLATE \"C\""});
+            break;
+        default:
+            break;
+    }
+}
+
 bool RewriteLike(std::vector<Token>& tokens, std::size_t like, std::size_t begin, std::size_t end,
-                 std::vector<bool>& done, std::string& error) {
+                 std::vector<bool>& done, std::vector<Wrap>& wraps, std::string& error) {
     const std::size_t before = PreviousSolid(tokens, begin, like, end);
     const bool negated = before < end && WordIs(tokens[before], "NOT");
+    const std::size_t operand_last = negated ? PreviousSolid(tokens, begin, before, end) : before;
+    if (operand_last < end) {
+        LikeOnNumber(tokens, operand_last, begin, end, wraps);
+    }
     const std::size_t pattern = NextSolid(tokens, like + 1, end);
     if (pattern >= end || tokens[pattern].kind != TokenKind::kText) {
         error = "Like needs a text pattern in quotes after it (at character " +
@@ -203,6 +332,44 @@ bool RewriteLike(std::vector<Token>& tokens, std::size_t like, std::size_t begin
     tokens[like].text = negated ? "!~" : "~";
     tokens[pattern].text = PgTextLiteral(translated);
     return true;
+}
+
+bool IsArithmetic(const Token& token) {
+    return PunctIs(token, "+") || PunctIs(token, "-") || PunctIs(token, "*");
+}
+
+// Widens each integer column that is an operand of + - * (through any
+// parentheses around it) to bigint.
+void WidenIntegerArithmetic(const std::vector<Token>& tokens, std::size_t begin, std::size_t end,
+                            const std::vector<std::optional<std::string>>& spellings,
+                            std::vector<Wrap>& wraps) {
+    for (std::size_t last = begin; last < end; ++last) {
+        if (!spellings[last] ||
+            (tokens[last].kind != TokenKind::kName && tokens[last].kind != TokenKind::kWord)) {
+            continue;
+        }
+        const std::size_t after_name = NextSolid(tokens, last + 1, end);
+        if (after_name < end && PunctIs(tokens[after_name], ".")) {
+            continue;  // a qualifier; the chain ends later
+        }
+        // An alias of the same name as an integer column is widened too: the
+        // server takes such a name in an expression for the column.
+        const std::size_t first = ChainStart(tokens, begin, last, end);
+        if (first >= end || ColumnTypeOfName(*spellings[last]) != ColumnType::Integer) {
+            continue;
+        }
+        std::size_t before = PreviousSolid(tokens, begin, first, end);
+        while (before < end && PunctIs(tokens[before], "(")) {
+            before = PreviousSolid(tokens, begin, before, end);
+        }
+        std::size_t after = after_name;
+        while (after < end && PunctIs(tokens[after], ")")) {
+            after = NextSolid(tokens, after + 1, end);
+        }
+        if ((before < end && IsArithmetic(tokens[before])) || (after < end && IsArithmetic(tokens[after]))) {
+            wraps.push_back({first, last, "CAST(", " AS bigint)"});
+        }
+    }
 }
 
 std::string FillerFor(const std::vector<Token>& tokens, std::size_t text, std::size_t end) {
@@ -263,9 +430,11 @@ void OrderNullsAsSqlite(std::vector<Token>& tokens, std::size_t begin, std::size
 bool RewriteTokensForPostgres(std::vector<Token>& tokens, std::size_t begin, std::size_t end,
                               std::string& error) {
     const Names names = CollectAliases(tokens, begin, end);
+    const std::vector<bool> order_terms = BareOrderTerms(tokens, begin, end);
     std::vector<bool> done(tokens.size(), false);
+    std::vector<Wrap> wraps;
     for (std::size_t i = begin; i < end; ++i) {
-        if (WordIs(tokens[i], "LIKE") && !RewriteLike(tokens, i, begin, end, done, error)) {
+        if (WordIs(tokens[i], "LIKE") && !RewriteLike(tokens, i, begin, end, done, wraps, error)) {
             return false;
         }
     }
@@ -277,10 +446,11 @@ bool RewriteTokensForPostgres(std::vector<Token>& tokens, std::size_t begin, std
             const std::size_t after = NextSolid(tokens, i + 1, end);
             const bool call = token.kind == TokenKind::kWord && after < end && PunctIs(tokens[after], "(");
             if (!call) {
-                spellings[i] = Spelling(tokens, i, begin, end, names);
+                spellings[i] = Spelling(tokens, i, begin, end, names, order_terms[i]);
             }
         }
     }
+    WidenIntegerArithmetic(tokens, begin, end, spellings, wraps);
     std::vector<int> closers(tokens.size(), 0);
     for (std::size_t i = begin; i < end; ++i) {
         Token& token = tokens[i];
@@ -301,6 +471,10 @@ bool RewriteTokensForPostgres(std::vector<Token>& tokens, std::size_t begin, std
                 ++closers[operand_end - 1];
             }
         }
+    }
+    for (const Wrap& wrap : wraps) {
+        tokens[wrap.first].text.insert(0, wrap.before);
+        tokens[wrap.last].text += wrap.after;
     }
     for (std::size_t i = begin; i < end; ++i) {
         for (int c = 0; c < closers[i]; ++c) {

@@ -101,8 +101,7 @@ std::string_view CellText(const PGresult* result, int row, int column) {
                             static_cast<std::size_t>(PQgetlength(result, row, column)));
 }
 
-std::int64_t CellInt(const PGresult* result, int row, int column) {
-    std::string_view text = CellText(result, row, column);
+std::int64_t IntOfText(std::string_view text) {
     if (text == "t") {
         return 1;
     }
@@ -115,8 +114,7 @@ std::int64_t CellInt(const PGresult* result, int row, int column) {
     return value;
 }
 
-double CellDouble(const PGresult* result, int row, int column) {
-    std::string_view text = CellText(result, row, column);
+double DoubleOfText(std::string_view text) {
     double value = 0.0;
     if (std::from_chars(text.data(), text.data() + text.size(), value).ec != std::errc()) {
         if (text == "t") {
@@ -142,15 +140,32 @@ int PgColumnType(const PGresult* result, int row, int column) {
 FieldValue PgField(const PGresult* result, int row, int column) {
     switch (PgColumnType(result, row, column)) {
         case SQLITE_INTEGER:
-            return FieldValue::OfInteger(CellInt(result, row, column));
+            return FieldValue::OfInteger(IntOfText(CellText(result, row, column)));
         case SQLITE_FLOAT:
-            return FieldValue::OfDouble(CellDouble(result, row, column));
+            return FieldValue::OfDouble(DoubleOfText(CellText(result, row, column)));
         case SQLITE_TEXT: {
             std::string scratch;
             return FieldValue::OfText(FromServerText(CellText(result, row, column), scratch));
         }
         default:
             return FieldValue::Null();
+    }
+}
+
+void SetPgField(int kind, std::string_view text, FieldValue& value, std::string& scratch) {
+    switch (kind) {
+        case SQLITE_INTEGER:
+            value.kind = FieldKind::Integer;
+            value.integer = IntOfText(text);
+            break;
+        case SQLITE_FLOAT:
+            value.kind = FieldKind::Double;
+            value.number = DoubleOfText(text);
+            break;
+        default:
+            value.kind = FieldKind::Text;
+            value.text.assign(FromServerText(text, scratch));
+            break;
     }
 }
 
@@ -503,7 +518,7 @@ std::int64_t SqlStatement::ColumnInt(int column) const {
     if (pg_) [[unlikely]] {
         return PgColumnType(pg_->result.get(), pg_->row, column) == SQLITE_NULL
                    ? 0
-                   : CellInt(pg_->result.get(), pg_->row, column);
+                   : IntOfText(CellText(pg_->result.get(), pg_->row, column));
     }
     return sqlite3_column_int64(stmt_, column);
 }
@@ -512,7 +527,7 @@ double SqlStatement::ColumnDouble(int column) const {
     if (pg_) [[unlikely]] {
         return PgColumnType(pg_->result.get(), pg_->row, column) == SQLITE_NULL
                    ? 0.0
-                   : CellDouble(pg_->result.get(), pg_->row, column);
+                   : DoubleOfText(CellText(pg_->result.get(), pg_->row, column));
     }
     return sqlite3_column_double(stmt_, column);
 }

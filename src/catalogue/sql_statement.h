@@ -110,6 +110,9 @@ class SqlStatement {
 // A value of a server's answer, read as SQLite would give it: integers,
 // reals, text, or null.
 FieldValue PgField(const PGresult* result, int row, int column);
+// The same for a value in the server's text form, given the column's kind
+// (DeclaredType's codes); the value's text keeps its room from row to row.
+void SetPgField(int kind, std::string_view text, FieldValue& value, std::string& scratch);
 int PgColumnType(const PGresult* result, int row, int column);
 
 }  // namespace korvane

@@ -59,6 +59,63 @@ std::string NumberText(double value) {
 
 enum RecordTag : char { kTagNull = 0, kTagInteger = 1, kTagDouble = 2, kTagText = 3 };
 
+// The savepoint a stream runs under, so one that fails or stops early leaves
+// the transaction around it as it was.
+constexpr char kStreamMark[] = "korvane_stream";
+
+// A field of a COPY text row without its backslash escapes.
+std::string_view CopyUnescaped(std::string_view field, std::string& out) {
+    if (field.find('\\') == std::string_view::npos) {
+        return field;
+    }
+    out.clear();
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        char c = field[i];
+        if (c == '\\' && i + 1 < field.size()) {
+            c = field[++i];
+            switch (c) {
+                case 'b':
+                    c = '\b';
+                    break;
+                case 'f':
+                    c = '\f';
+                    break;
+                case 'n':
+                    c = '\n';
+                    break;
+                case 'r':
+                    c = '\r';
+                    break;
+                case 't':
+                    c = '\t';
+                    break;
+                case 'v':
+                    c = '\v';
+                    break;
+                default:
+                    break;
+            }
+        }
+        out += c;
+    }
+    return out;
+}
+
+// Sets a value in place, so the text's room is kept for the next row.
+void SetNumber(FieldValue& value, FieldKind kind, std::int64_t integer, double number) {
+    value.kind = kind;
+    value.integer = integer;
+    value.number = number;
+    value.text.clear();
+}
+
+void SetText(FieldValue& value, std::string_view text) {
+    value.kind = FieldKind::Text;
+    value.integer = 0;
+    value.number = 0.0;
+    value.text.assign(text);
+}
+
 }  // namespace
 
 bool StoredQuery::Fail(std::string message) {
@@ -254,7 +311,7 @@ bool StoredQuery::EnsureCacheTable() {
                                &error);
 }
 
-bool StoredQuery::OpenQuerySnapshot(bool any_order) {
+bool StoredQuery::OpenQuerySnapshot(bool any_order, bool forward_only) {
     CloseQuerySnapshot();
     if (!open_ || !catalogue_.connection()) {
         return Fail("No stored query is open.");
@@ -265,7 +322,7 @@ bool StoredQuery::OpenQuerySnapshot(bool any_order) {
         if (!Translate(sql_, translated, error, any_order)) {
             return Fail(error);
         }
-        return OpenServerSnapshot(translated);
+        return OpenServerSnapshot(translated, forward_only);
     }
     if (!Prepare(sql_, live_, error, any_order)) {
         return Fail(error);
@@ -289,7 +346,7 @@ bool StoredQuery::OpenQuerySnapshot(bool any_order) {
     return true;
 }
 
-bool StoredQuery::OpenServerSnapshot(const std::string& translated) {
+bool StoredQuery::OpenServerSnapshot(const std::string& translated, bool forward_only) {
     SqlStatement statement;
     std::string error;
     if (!statement.Prepare(catalogue_.connection(), translated, &error) || !statement.Describe(&error)) {
@@ -299,6 +356,10 @@ bool StoredQuery::OpenServerSnapshot(const std::string& translated) {
         return Fail("Only a SELECT statement can be run as a snapshot.");
     }
     Describe(statement);
+    kinds_.clear();
+    for (int i = 0; i < statement.ColumnCount(); ++i) {
+        kinds_.push_back(statement.DeclaredType(i));
+    }
     statement.Finalize();
     // A cursor lives in a transaction; repeatable read keeps every batch to
     // the rows of the moment the snapshot opened.
@@ -308,6 +369,9 @@ bool StoredQuery::OpenServerSnapshot(const std::string& translated) {
     std::string sql = translated;
     while (!sql.empty() && (sql.back() == ';' || sql.back() == ' ' || sql.back() == '\n')) {
         sql.pop_back();
+    }
+    if (forward_only) {
+        return OpenServerStream(sql);
     }
     if (!catalogue_.connection().pg->Run(
             std::string("DECLARE ") + kServerCursor + " SCROLL CURSOR FOR " + sql, {}, error)) {
@@ -375,6 +439,129 @@ bool StoredQuery::MoveServerRow(std::int64_t position) {
     return true;
 }
 
+bool StoredQuery::OpenServerStream(const std::string& sql) {
+    PgConnection* pg = catalogue_.connection().pg;
+    PGconn* conn = pg->get();
+    std::string error;
+    if (!pg->FlushCopies(&error)) {
+        catalogue_.EndServerWork(false);
+        return Fail(error);
+    }
+    PgResult mark(PQexec(conn, (std::string("SAVEPOINT ") + kStreamMark).c_str()));
+    if (PQresultStatus(mark.get()) != PGRES_COMMAND_OK) {
+        error = pg->Message();
+        catalogue_.EndServerWork(false);
+        return Fail(error);
+    }
+    // The line end keeps a closing comment of the statement off the ")".
+    PgResult start(PQexec(conn, ("COPY (" + sql + "\n) TO STDOUT").c_str()));
+    stream_ = PQresultStatus(start.get()) == PGRES_COPY_OUT ? Stream::Open : Stream::Failed;
+    if (stream_ != Stream::Open) {
+        error = pg->Message();
+        EndServerStream();
+        catalogue_.EndServerWork(false);
+        return Fail(error);
+    }
+    server_ = true;
+    rows_seen_ = 0;
+    position_ = -1;
+    row_.assign(columns_.size(), FieldValue{});
+    snapshot_open_ = true;
+    last_error_.clear();
+    if (!ReadStreamRow() && !last_error_.empty()) {
+        CloseQuerySnapshot();
+        return false;
+    }
+    return true;
+}
+
+// The stream's next row, read into row_; false at the end or on failure
+// (last_error_ then says why).
+bool StoredQuery::ReadStreamRow() {
+    last_error_.clear();
+    position_ = -1;
+    if (stream_ != Stream::Open) {
+        return false;
+    }
+    PgConnection* pg = catalogue_.connection().pg;
+    char* buffer = nullptr;
+    const int size = PQgetCopyData(pg->get(), &buffer, 0);
+    if (size >= 0) {
+        // One call gives one whole row, ended by a line end.
+        std::string_view line(buffer, static_cast<std::size_t>(size));
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+        }
+        bool whole = true;
+        for (std::size_t i = 0; i < row_.size() && whole; ++i) {
+            const std::size_t tab = line.find('\t');
+            const bool last = i + 1 == row_.size();
+            whole = (tab == std::string_view::npos) == last;
+            const std::string_view field = line.substr(0, last ? line.size() : tab);
+            if (field == "\\N") {
+                SetNumber(row_[i], FieldKind::Null, 0, 0.0);
+            } else {
+                SetPgField(kinds_[i], CopyUnescaped(field, unescaped_), row_[i], scratch_);
+            }
+            line.remove_prefix(last ? line.size() : tab + 1);
+        }
+        PQfreemem(buffer);
+        if (!whole) {
+            return Fail("A row of the answer could not be read.");
+        }
+        position_ = rows_seen_++;
+        return true;
+    }
+    if (size == -1) {
+        // The end of the rows; the statement's own result says how it ended.
+        PgResult end(PQgetResult(pg->get()));
+        const bool ended = PQresultStatus(end.get()) == PGRES_COMMAND_OK;
+        std::string error = ended ? std::string() : pg->Message();
+        while (PgResult(PQgetResult(pg->get()))) {
+        }
+        stream_ = ended ? Stream::Ended : Stream::Failed;
+        return ended || Fail(error);
+    }
+    // A statement run meanwhile took the connection (the rows left were
+    // dropped), or the connection was lost.
+    stream_ = Stream::Lost;
+    return Fail(pg->Alive()
+                    ? "The answer's rows were cut off by another statement on the catalogue's connection."
+                    : pg->Message());
+}
+
+// Leaves the stream's savepoint; a stream still running is stopped first.
+void StoredQuery::EndServerStream() {
+    PgConnection* pg = catalogue_.connection().pg;
+    if (pg == nullptr || pg->get() == nullptr) {
+        stream_ = Stream::None;
+        return;
+    }
+    PGconn* conn = pg->get();
+    if (stream_ == Stream::Open) {
+        // The server is asked to stop; what it sent already is dropped.
+        if (PGcancel* cancel = PQgetCancel(conn)) {
+            char message[256];
+            PQcancel(cancel, message, sizeof message);
+            PQfreeCancel(cancel);
+        }
+        char* buffer = nullptr;
+        while (PQgetCopyData(conn, &buffer, 0) >= 0) {
+            PQfreemem(buffer);
+        }
+        while (PgResult(PQgetResult(conn))) {
+        }
+        stream_ = Stream::Failed;
+    }
+    const std::string mark = kStreamMark;
+    if (stream_ == Stream::Ended) {
+        PgResult(PQexec(conn, ("RELEASE SAVEPOINT " + mark).c_str()));
+    } else if (stream_ == Stream::Failed) {
+        PgResult(PQexec(conn, ("ROLLBACK TO SAVEPOINT " + mark + "; RELEASE SAVEPOINT " + mark).c_str()));
+    }
+    stream_ = Stream::None;
+}
+
 bool StoredQuery::CloseQuerySnapshot() {
     if (!snapshot_open_) {
         return false;
@@ -382,7 +569,11 @@ bool StoredQuery::CloseQuerySnapshot() {
     if (server_) {
         batch_.reset();
         std::string error;
-        catalogue_.connection().pg->Run(std::string("CLOSE ") + kServerCursor, {}, error);
+        if (stream_ != Stream::None) {
+            EndServerStream();
+        } else {
+            catalogue_.connection().pg->Run(std::string("CLOSE ") + kServerCursor, {}, error);
+        }
         catalogue_.EndServerWork(true);
         server_ = false;
         snapshot_open_ = false;
@@ -573,6 +764,17 @@ bool StoredQuery::MoveQueryRow(std::int64_t position) {
     if (position == position_) {
         return true;
     }
+    if (server_ && stream_ != Stream::None) {
+        if (position < rows_seen_) {
+            return Fail("Rows already read can no longer be reached.");
+        }
+        while (rows_seen_ <= position) {
+            if (!ReadStreamRow()) {
+                return false;
+            }
+        }
+        return true;
+    }
     if (server_) {
         return MoveServerRow(position);
     }
@@ -602,7 +804,7 @@ bool StoredQuery::QueryFieldValue(int column, FieldValue& value) {
     const FieldValue& raw = row_[static_cast<std::size_t>(column)];
     const ColumnType type = columns_[static_cast<std::size_t>(column)].type;
     if (raw.IsNull()) {
-        value = FieldValue::Null();
+        SetNumber(value, FieldKind::Null, 0, 0.0);
         return true;
     }
     double number = 0.0;
@@ -615,26 +817,26 @@ bool StoredQuery::QueryFieldValue(int column, FieldValue& value) {
     switch (type) {
         case ColumnType::Integer:
             if (raw.kind == FieldKind::Integer) {
-                value = FieldValue::OfInteger(SaturateToInt32(raw.integer));
+                SetNumber(value, FieldKind::Integer, SaturateToInt32(raw.integer), 0.0);
             } else if (numeric && !std::isnan(number)) {
-                value = FieldValue::OfInteger(SaturateToInt32(number));
+                SetNumber(value, FieldKind::Integer, SaturateToInt32(number), 0.0);
             } else {
-                value = FieldValue::Null();
+                SetNumber(value, FieldKind::Null, 0, 0.0);
             }
             break;
         case ColumnType::Double:
-            value = numeric ? FieldValue::OfDouble(number) : FieldValue::Null();
+            SetNumber(value, numeric ? FieldKind::Double : FieldKind::Null, 0, numeric ? number : 0.0);
             break;
         case ColumnType::Date:
-            value = numeric ? FieldValue::OfDate(number) : FieldValue::Null();
+            SetNumber(value, numeric ? FieldKind::Date : FieldKind::Null, 0, numeric ? number : 0.0);
             break;
         default:
             if (raw.kind == FieldKind::Text) {
-                value = FieldValue::OfText(raw.text);
+                SetText(value, raw.text);
             } else if (raw.kind == FieldKind::Integer) {
-                value = FieldValue::OfText(std::to_string(raw.integer));
+                SetText(value, std::to_string(raw.integer));
             } else {
-                value = FieldValue::OfText(NumberText(raw.number));
+                SetText(value, NumberText(raw.number));
             }
             break;
     }

@@ -15,7 +15,11 @@
 // On a server the snapshot is a scrollable cursor of the catalogue's
 // transaction, read in batches: reading forward fetches the next batch, going
 // back moves the cursor there, and the rows are those of the moment the
-// snapshot opened.
+// snapshot opened. A snapshot read forward only streams instead (COPY TO
+// STDOUT): the server produces rows while they are being read, with no round
+// trip per batch. The connection is busy until the stream ends; a statement
+// run on it meanwhile drops the stream's remaining rows, and the next read
+// reports it.
 #pragma once
 
 #include <cstdint>
@@ -58,7 +62,8 @@ class StoredQuery {
     // Runs the open query as a read-only snapshot, standing on row 0 when
     // there is one. With any_order the caller only counts and totals the
     // rows, which then come unsorted (a sort that a TOP needs still runs).
-    bool OpenQuerySnapshot(bool any_order = false);
+    // With forward_only the caller never moves back: a move back then fails.
+    bool OpenQuerySnapshot(bool any_order = false, bool forward_only = false);
     bool CloseQuerySnapshot();
     bool SnapshotOpen() const { return snapshot_open_; }
 
@@ -96,8 +101,11 @@ class StoredQuery {
     void EncodeRow(std::string& record) const;
     bool DecodeRow(std::string_view record);
     bool Fail(std::string message);
-    bool OpenServerSnapshot(const std::string& translated);
+    bool OpenServerSnapshot(const std::string& translated, bool forward_only);
     bool MoveServerRow(std::int64_t position);
+    bool OpenServerStream(const std::string& sql);
+    bool ReadStreamRow();
+    void EndServerStream();
     bool Translate(std::string_view jet_sql, std::string& translated, std::string& error, bool any_order);
 
     Catalogue& catalogue_;
@@ -127,6 +135,12 @@ class StoredQuery {
     std::int64_t batch_end_ = 0;  // one past the batch's last row
     bool cursor_at_batch_end_ = false;
     std::int64_t server_rows_ = -1;  // known once a fetch came back short
+    // The server's forward-only stream.
+    enum class Stream { None, Open, Ended, Failed, Lost };
+    Stream stream_ = Stream::None;
+    std::vector<int> kinds_;  // each column's kind as the server sends it
+    std::string scratch_;
+    std::string unescaped_;
 };
 
 }  // namespace korvane

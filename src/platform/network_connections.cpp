@@ -1,10 +1,13 @@
 #include "platform/network_connections.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "platform/mount_table.h"
@@ -65,6 +68,130 @@ bool IsNetworkEntry(const NetworkConnection& entry, std::string_view options) {
 
 std::string Trimmed(const QByteArray& bytes) {
     return bytes.trimmed().toStdString();
+}
+
+// The name of the prompt gio waits at, from what it wrote since its last
+// answer: "Name: " or "Name [default]: " at the end of a line (gio does not
+// translate these names). Empty while the text is no prompt (or only part
+// of one).
+std::string PromptName(std::string_view text) {
+    if (const std::size_t newline = text.rfind('\n'); newline != std::string_view::npos)
+        text = text.substr(newline + 1);
+    if (!text.ends_with(": "))
+        return {};
+    std::string_view name = text.substr(0, text.size() - 2);
+    if (name.ends_with(']')) {
+        const std::size_t open = name.rfind(" [");
+        if (open == std::string_view::npos)
+            return {};
+        name = name.substr(0, open);
+    }
+    return std::string(name);
+}
+
+// The last line of gio's output that is a message, not a prompt ("Enter
+// user and password for share ..."): what the event log keeps of a refusal.
+std::string LastMessageLine(std::string_view said) {
+    std::string last;
+    std::size_t at = 0;
+    while (at < said.size()) {
+        std::size_t end = said.find('\n', at);
+        if (end == std::string_view::npos)
+            end = said.size();
+        const std::string_view line = said.substr(at, end - at);
+        const std::string words =
+            QByteArray(line.data(), static_cast<qsizetype>(line.size())).trimmed().toStdString();
+        if (!words.empty() && PromptName(line).empty())
+            last = words;
+        at = end + 1;
+    }
+    return last;
+}
+
+std::string ErrorTextOf(QProcess& process, const std::string& program, std::string_view said) {
+    std::string text = Trimmed(process.readAllStandardError());
+    if (text.empty())
+        text = QByteArray(said.data(), static_cast<qsizetype>(said.size())).trimmed().toStdString();
+    if (text.empty())
+        text = program + " ended with code " + std::to_string(process.exitCode());
+    return text;
+}
+
+// Ends a child that would not end by itself.
+void Stop(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.kill();
+    process.waitForFinished(1000);
+}
+
+// "gio mount [--anonymous] ADDRESS", reading gio's output as it comes and
+// writing the answer to each prompt it knows once. A prompt asked again
+// (the answers were refused), one with no answer (a guest asked for a name,
+// a question) or the time running out ends gio instead of leaving it
+// waiting at its prompt.
+ProgramOutcome MountAddress(const NetworkPrograms& programs, std::string_view address,
+                            const MapCredentials& credentials) {
+    const UserAndDomain name = SplitUserName(address, credentials.user);
+    const std::vector<std::pair<std::string, std::string>> answers = {
+        {"User", name.user}, {"Domain", name.domain}, {"Password", credentials.password}};
+    QStringList arguments = {QStringLiteral("mount")};
+    if (credentials.as_guest)
+        arguments << QStringLiteral("--anonymous");
+    arguments << QString::fromStdString(std::string(address));
+    QProcess gio;
+    gio.start(QString::fromStdString(programs.gio), arguments);
+    ProgramOutcome outcome;
+    if (!gio.waitForStarted(programs.map_timeout_ms)) {
+        outcome.error_text = programs.gio + ": " + gio.errorString().toStdString();
+        return outcome;
+    }
+    const QDeadlineTimer deadline(programs.map_timeout_ms);
+    std::string said;             // gio's output: its messages and prompts, never an answer
+    std::size_t answered_to = 0;  // where gio's output after the last answer starts
+    std::set<std::string> asked;
+    std::string unanswered;  // the prompt gio was left at, with its input closed
+    while (gio.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+        gio.waitForReadyRead(static_cast<int>(std::min<qint64>(deadline.remainingTime(), 200)));
+        said += gio.readAllStandardOutput().toStdString();
+        if (!unanswered.empty())
+            continue;
+        const std::string prompt = PromptName(std::string_view(said).substr(answered_to));
+        if (prompt.empty())
+            continue;
+        const auto answer = std::find_if(answers.begin(), answers.end(),
+                                         [&](const auto& known) { return known.first == prompt; });
+        if (credentials.as_guest || answer == answers.end() || !asked.insert(prompt).second) {
+            unanswered = prompt;
+            gio.closeWriteChannel();  // gio gives up at the end of its input
+            continue;
+        }
+        gio.write(QByteArray::fromStdString(answer->second + "\n"));
+        answered_to = said.size();
+    }
+    if (gio.state() != QProcess::NotRunning) {
+        Stop(gio);
+        outcome.error_text = programs.gio + ": did not finish in time";
+        return outcome;
+    }
+    said += gio.readAllStandardOutput().toStdString();
+    outcome.ok = unanswered.empty() && gio.exitStatus() == QProcess::NormalExit && gio.exitCode() == 0;
+    if (outcome.ok)
+        return outcome;
+    if (unanswered.empty()) {
+        outcome.error_text = ErrorTextOf(gio, programs.gio, said);
+        return outcome;
+    }
+    outcome.program_text = programs.gio + ": " + LastMessageLine(said);
+    if (credentials.as_guest)
+        outcome.error_text = "This location does not let guests in; give a name and password.";
+    else if (asked.count(unanswered) != 0 && credentials.user.empty() && credentials.password.empty())
+        outcome.error_text = "This location asks for a name and password.";
+    else if (asked.count(unanswered) != 0)
+        outcome.error_text = "The name or password was not accepted.";
+    else
+        outcome.error_text = "gio asked \"" + unanswered + "\", which Korvane cannot answer.";
+    return outcome;
 }
 
 }  // namespace
@@ -178,16 +305,26 @@ MapLocationKind KindOfMapLocation(std::string_view location) {
     return export_name && !export_name->server.empty() ? MapLocationKind::Share : MapLocationKind::Invalid;
 }
 
+UserAndDomain SplitUserName(std::string_view location, std::string_view user) {
+    const bool smb = QString::fromUtf8(location.data(), static_cast<qsizetype>(location.size()))
+                         .startsWith(QStringLiteral("smb://"), Qt::CaseInsensitive);
+    if (smb) {
+        if (const std::size_t slash = user.find('\\'); slash != std::string_view::npos)
+            return {std::string(user.substr(slash + 1)), std::string(user.substr(0, slash))};
+        if (const std::size_t at = user.rfind('@'); at != std::string_view::npos)
+            return {std::string(user.substr(0, at)), std::string(user.substr(at + 1))};
+    }
+    return {std::string(user), {}};
+}
+
 ProgramOutcome MapNetworkDrive(const NetworkPrograms& programs, std::string_view location,
-                               std::string_view mount_point, bool as_guest) {
+                               std::string_view mount_point, const MapCredentials& credentials) {
     switch (KindOfMapLocation(location)) {
         case MapLocationKind::Address:
-            if (as_guest)
-                return RunProgram(programs.gio, {"mount", "--anonymous", std::string(location)});
-            return RunProgram(programs.gio, {"mount", std::string(location)});
+            return MountAddress(programs, location, credentials);
         case MapLocationKind::Share: {
             if (mount_point.empty() || mount_point[0] != '/')
-                return {false, "A mount point must be an absolute folder."};
+                return {false, "A mount point must be an absolute folder.", {}};
             QDir().mkpath(QString::fromStdString(std::string(mount_point)));
             std::string source(location);
             std::vector<std::string> arguments;
@@ -204,7 +341,7 @@ ProgramOutcome MapNetworkDrive(const NetworkPrograms& programs, std::string_view
         case MapLocationKind::Invalid:
             break;
     }
-    return {false, "Not a network location: " + std::string(location)};
+    return {false, "Not a network location: " + std::string(location), {}};
 }
 
 }  // namespace korvane

@@ -33,6 +33,7 @@ struct NetworkPrograms {
     std::string mount = "mount";
     std::string umount = "umount";
     std::string gio = "gio";
+    int map_timeout_ms = 60000;  // how long a mapping may take before its program is ended
 };
 
 // The network entries of fstab text: a network file system type, a
@@ -47,7 +48,8 @@ NetworkConnectionLists TakeNetworkConnections(const NetworkPrograms& programs,
 
 struct ProgramOutcome {
     bool ok = false;
-    std::string error_text;  // what the program wrote to its error output, or why it did not run
+    std::string error_text;    // what the program wrote to its error output, or why it did not run
+    std::string program_text;  // the program's own words, when error_text says it more plainly
 };
 
 // Runs a program with arguments and waits for it (at most timeout_ms).
@@ -66,11 +68,28 @@ enum class MapLocationKind { Address, Share, Invalid };
 // through gio; "//server/share", "\\server\share" and "server:/export" through
 // mount on a chosen mount point.
 MapLocationKind KindOfMapLocation(std::string_view location);
-// Maps a location: "gio mount [--anonymous] ADDRESS", or
+
+// How a person asks to be let in to an address: as a guest, or by a name
+// (for smb "DOMAIN\name" and "name@domain" name the domain too) and a
+// password. The password is only ever written to gio's standard input.
+struct MapCredentials {
+    bool as_guest = false;
+    std::string user;
+    std::string password;
+};
+
+struct UserAndDomain {
+    std::string user;
+    std::string domain;
+};
+// The name and domain to answer gio's prompts with for this location.
+UserAndDomain SplitUserName(std::string_view location, std::string_view user);
+
+// Maps a location: "gio mount [--anonymous] ADDRESS", answering gio's
+// "User", "Domain" and "Password" prompts from the credentials (a prompt
+// asked again means they were refused, and gio is stopped), or
 // "mount [-t cifs] SOURCE MOUNT_POINT" (the mount point is made when missing).
-// gio cannot ask a person at a window for a name and password, so an
-// address is mounted either with what it carries or as a guest.
 ProgramOutcome MapNetworkDrive(const NetworkPrograms& programs, std::string_view location,
-                               std::string_view mount_point, bool as_guest = false);
+                               std::string_view mount_point, const MapCredentials& credentials = {});
 
 }  // namespace korvane

@@ -22,25 +22,50 @@ void AppendNumber(std::string& line, std::int64_t value) {
     line.append(text, result.ptr);
 }
 
-// Folder paths by identifier, each built once: rows of one folder rarely
-// come together (the answer is sorted), and a path costs a walk up the tree.
+// Folder paths by identifier, each built once and kept as the field it
+// becomes: rows of one folder rarely come together (the answer is sorted),
+// and a path costs a walk up the tree. Identifiers are dense from 1, so most
+// are kept by position; a hash keeps the rest.
 class ParentPaths {
-public:
-    explicit ParentPaths(FolderTree& folders) : folders_(folders) {}
-    const std::string& PathOf(std::int32_t id) {
-        auto found = paths_.find(id);
-        if (found != paths_.end()) return found->second;
+  public:
+    explicit ParentPaths(FolderTree& folders)
+        : folders_(folders), positions_(folders.loaded_node_count() + 1024) {}
+    const std::string& FieldOf(std::int32_t id) {
+        if (id >= 0 && static_cast<std::size_t>(id) < positions_) {
+            if (static_cast<std::size_t>(id) >= by_position_.size())
+                by_position_.resize(static_cast<std::size_t>(id) + 1);
+            Slot& slot = by_position_[static_cast<std::size_t>(id)];
+            if (!slot.built) {
+                slot.field = Build(id);
+                slot.built = true;
+            }
+            return slot.field;
+        }
+        auto found = others_.find(id);
+        if (found != others_.end())
+            return found->second;
         // Bounded by the number of folders; start afresh past a generous limit.
-        if (paths_.size() >= kLimit) paths_.clear();
-        std::string path;
-        folders_.FolderPathOfId(id, path);
-        return paths_.emplace(id, std::move(path)).first->second;
+        if (others_.size() >= kLimit)
+            others_.clear();
+        return others_.emplace(id, Build(id)).first->second;
     }
 
-private:
+  private:
+    struct Slot {
+        bool built = false;
+        std::string field;
+    };
+    std::string Build(std::int32_t id) {
+        std::string path, field;
+        folders_.FolderPathOfId(id, path);
+        AppendCsvField(field, path);
+        return field;
+    }
     static constexpr std::size_t kLimit = 1 << 20;
     FolderTree& folders_;
-    std::unordered_map<std::int32_t, std::string> paths_;
+    std::size_t positions_;  // identifiers below this are kept by position
+    std::vector<Slot> by_position_;
+    std::unordered_map<std::int32_t, std::string> others_;
 };
 
 void AppendValue(std::string& line, const FieldValue& value, bool parent_id, ParentPaths& paths) {
@@ -49,7 +74,7 @@ void AppendValue(std::string& line, const FieldValue& value, bool parent_id, Par
             std::int32_t number = 0;
             value.AsInt32(number);
             if (parent_id) {
-                AppendCsvField(line, paths.PathOf(number));
+                line += paths.FieldOf(number);
             } else {
                 AppendNumber(line, number);
             }
@@ -74,7 +99,17 @@ void AppendValue(std::string& line, const FieldValue& value, bool parent_id, Par
 void AppendCsvField(std::string& line, std::string_view text) {
     // A double quote anywhere is enclosed and doubled too: a field that began
     // with one would otherwise swallow the fields after it when read back.
-    if (text.find_first_of(",\r\n\"") == std::string_view::npos) {
+    bool plain = true;
+    for (char c : text) {
+        // One test for the bytes above '"' (most of a name), four below.
+        if (static_cast<unsigned char>(c) <= '"' || c == ',') {
+            if (c == ',' || c == '\r' || c == '\n' || c == '"') {
+                plain = false;
+                break;
+            }
+        }
+    }
+    if (plain) {
         line += text;
         return;
     }
@@ -91,7 +126,7 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
                ProgressWindow* window) {
     const int parent_id_column = result.ColumnIndex("Parent ID");
     ResultRows rows(catalogue);
-    if (!rows.Open(result.result_name))
+    if (!rows.Open(result.result_name, /*any_order=*/false, /*forward_only=*/true))
         return false;
 
     std::vector<char> buffer(1 << 20);  // outlives the file that uses it
@@ -128,8 +163,10 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
     FieldValue value;
     std::int64_t done = 0;
     int percent = 0;
+    // Rows go to the file in blocks of many lines.
+    constexpr std::size_t kBlock = 1 << 16;
+    line.clear();
     do {
-        line.clear();
         for (std::size_t i = 0; i < shown.size(); ++i) {
             if (!rows.Value(shown[i], value))
                 break;
@@ -138,7 +175,10 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
             AppendValue(line, value, shown[i] == parent_id_column, paths);
         }
         line += "\r\n";
-        written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+        if (line.size() >= kBlock) {
+            written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
+            line.clear();
+        }
         ++done;
         if (window) {
             // Polling and drawing every row would slow a large export down;
@@ -155,11 +195,19 @@ bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& cat
             }
         }
     } while (written && rows.Next());
+    written = written && std::fwrite(line.data(), 1, line.size(), file.get()) == line.size();
 
+    // Rows that stopped coming part-way are a failed export, not a short one.
+    const bool read = !rows.Failed();
     written = std::fflush(file.get()) == 0 && written;
     written = std::fclose(file.release()) == 0 && written;
     if (window)
         window->Close();
+    if (!read) {
+        if (window)
+            catalogue.ShowEngineMessage(rows.error());
+        return false;
+    }
     if (!written && window) {
         catalogue.ui().ShowMessage("Could not write to " + path + ".", MessageIcon::Exclamation,
                                    MessageButtons::Ok);

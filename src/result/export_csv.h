@@ -16,7 +16,9 @@ namespace korvane {
 // Fails without writing a file when that query cannot be opened or has no
 // rows; fails with "Could not write to %s." (shown only when a progress
 // window is given) when the file cannot be created, and also when writing
-// it fails. A cancel keeps the lines written so far and still succeeds.
+// it fails; fails too when the rows stop coming part-way (the engine's
+// message shown only when a progress window is given). A cancel keeps the
+// lines written so far and still succeeds.
 bool ExportCsv(const ResultData& result, const std::string& path, Catalogue& catalogue, FolderTree& folders,
                ProgressWindow* window);
 

@@ -2,12 +2,12 @@
 
 namespace korvane {
 
-bool ResultRows::Open(std::string_view name, bool any_order) {
+bool ResultRows::Open(std::string_view name, bool any_order, bool forward_only) {
     Close();
     if (!query_.OpenStoredQuery(name))
         return false;
     open_ = true;
-    if (!query_.OpenQuerySnapshot(any_order) || !query_.MoveQueryRow(0)) {
+    if (!query_.OpenQuerySnapshot(any_order, forward_only) || !query_.MoveQueryRow(0)) {
         Close();
         return false;
     }

@@ -51,9 +51,11 @@ SpecialColumns FindSpecialColumns(const ResultData& result) {
 // False when there were no rows to walk. None of the figures depends on the
 // rows' order, so without a window the statement's sort is skipped; with
 // one, a cancel keeps the figures of the first rows in the views' order, the
-// rows those views then show.
+// rows those views then show. Without a window nothing else can use the
+// catalogue meanwhile, so the rows may stream.
 bool ScanRows(StoredQuery& query, ResultData& result, ProgressWindow* window) {
-    if (!query.OpenQuerySnapshot(/*any_order=*/window == nullptr))
+    const bool unattended = window == nullptr;
+    if (!query.OpenQuerySnapshot(/*any_order=*/unattended, /*forward_only=*/unattended))
         return false;
     if (!query.MoveQueryRow(0)) {
         query.CloseQuerySnapshot();

@@ -14,6 +14,7 @@
 #include "ui/main_frame.h"
 #include "ui/qt_user_interface.h"
 #include "ui/result_printer.h"
+#include "ui/server/catalogue_server_watch.h"
 
 namespace korvane {
 
@@ -45,6 +46,11 @@ int RunWindowedProgram(int& argc, char** argv, WindowedStart& start) {
 
     CMainFrame frame(start, ui);
     ui.SetMainWindow(&frame);
+    // On a server: a lost connection is offered again, other programs' builds are shown.
+    const std::unique_ptr<CatalogueServerWatch> server_watch =
+        start.state != nullptr && start.request.mode != RunMode::Print
+            ? WatchServerCatalogue(*start.state, frame)
+            : nullptr;
     frame.showMaximized();
     QApplication::processEvents();
 

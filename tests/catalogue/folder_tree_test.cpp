@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -172,6 +173,25 @@ TEST_P(FolderTreeTest, HostileValuesLoadWithoutHarm) {
     ASSERT_TRUE(tree_.LoadFolderTree(catalogue_));
     EXPECT_EQ(ChildNames(tree_.FindFolderById(1)), (std::vector<std::string>{"", "big a", "big b"}));
     EXPECT_EQ(tree_.FindFolderById(3), nullptr);
+}
+
+// What both engines store: no name, no parent, a missing parent, counts out
+// of all proportion, the extreme identifiers.
+TEST_P(FolderTreeTest, OddStorableValuesLoadWithoutHarm) {
+    ASSERT_TRUE(
+        ExecuteSql(catalogue_.connection(),
+                   "INSERT INTO \"Folder\"(\"Folder ID\", \"Name\", \"Parent ID\", \"Folders\") VALUES "
+                   "(1, 'C:', 0, 2147483647), (2, NULL, 1, -5), (3, 'no parent', NULL, 0), "
+                   "(2147483647, 'last', 1, NULL), (-2147483648, 'first', 1, 0), (5, 'lost', 99, 0)"));
+    OpenTables();
+    ASSERT_TRUE(tree_.LoadFolderTree(catalogue_));
+    std::vector<std::string> names = ChildNames(tree_.FindFolderById(1));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"", "first", "last"}));
+    EXPECT_EQ(tree_.FindFolderById(3), nullptr);
+    EXPECT_EQ(tree_.FindFolderById(5), nullptr);
+    EXPECT_EQ(PathOf(2147483647), "C:\\last");
+    EXPECT_EQ(PathOf(-2147483648), "C:\\first");
 }
 
 TEST_P(FolderTreeTest, SearchByIdCoversStartItsSubtreeAndLaterSiblings) {

@@ -361,7 +361,103 @@ TEST_P(StoredQueryTest, NothingWorksOnAClosedCatalogue) {
     EXPECT_TRUE(ui_.messages.empty());
 }
 
+// Names a text format would have to escape, bytes that are not UTF-8, a
+// real character of the range that stands for such bytes on the server.
+TEST_P(StoredQueryTest, ForwardSnapshotGivesTheRowsBrowsingGives) {
+    const std::vector<std::string> names = {
+        "plain",    "back\\slash",        "tab\there",         "line\nend\r", "\\N",
+        "two\\\\n", "bad \xff\xfe bytes", "\xef\x9c\x80 kept", "Ünïcödé",
+    };
+    OpenTables();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const int id = static_cast<int>(i) + 1;
+        AddFile(id, 1, names[i], 1e9 * id,
+                i % 2 == 0 ? std::optional<double>(Day(2001, 1, id, 10, 11, 12)) : std::nullopt,
+                i % 3 == 0 ? std::optional<std::string>("o\\wner") : std::nullopt);
+    }
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    Run("Awkward",
+        "SELECT File.[File ID] AS [File ID], File.Name AS Name, File.Size AS Size, "
+        "File.[Modify Date] AS [Modify Date], File.Owner AS Owner\r\nFROM File\r\nORDER BY [File ID];");
+    auto read_all = [&](bool forward_only) {
+        std::vector<std::vector<FieldValue>> rows;
+        EXPECT_TRUE(query().OpenQuerySnapshot(false, forward_only)) << query().last_error();
+        for (bool more = query().MoveQueryRow(0); more; more = query().NextQueryRow()) {
+            rows.emplace_back();
+            for (int column = 0; column < query().QueryColumnCount(); ++column) {
+                rows.back().push_back(Value(column));
+            }
+        }
+        EXPECT_TRUE(query().last_error().empty()) << query().last_error();
+        EXPECT_TRUE(query().CloseQuerySnapshot());
+        return rows;
+    };
+    const auto browsed = read_all(false);
+    ASSERT_EQ(browsed.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(browsed[i][1], FieldValue::OfText(names[i])) << i;
+        EXPECT_EQ(browsed[i][2], FieldValue::OfDouble(1e9 * static_cast<double>(i + 1))) << i;
+    }
+    EXPECT_EQ(browsed[0][3], FieldValue::OfDate(Day(2001, 1, 1, 10, 11, 12)));
+    EXPECT_TRUE(browsed[1][3].IsNull());
+    EXPECT_EQ(browsed[3][4], FieldValue::OfText("o\\wner"));
+    EXPECT_TRUE(browsed[1][4].IsNull());
+    EXPECT_EQ(read_all(true), browsed);
+}
+
 INSTANTIATE_ON_BOTH_ENGINES(StoredQueryTest);
+
+// A forward-only snapshot on the server streams: it only goes forward, and
+// stopping it early or running a statement in its middle leaves the
+// catalogue, and the transaction the stream ran in, working.
+class ServerStream : public StoredQueryTest {
+  protected:
+    CatalogueEngine engine() const override { return CatalogueEngine::Postgres; }
+
+    std::int32_t IdAt() {
+        std::int32_t id = 0;
+        EXPECT_TRUE(Value(0).AsInt32(id));
+        return id;
+    }
+};
+
+TEST_F(ServerStream, StoppedOrCutOffStreamsLeaveTheCatalogueWorking) {
+    OpenTables();
+    for (int id = 1; id <= 3000; ++id) {
+        AddFile(id, 1, "file " + std::to_string(id), id);
+    }
+    // The tables stay open: the stream reads inside their transaction and
+    // sees their rows not yet sent.
+    Run("All", "SELECT File.[File ID] AS [File ID]\r\nFROM File\r\nORDER BY [File ID];");
+    ASSERT_TRUE(query().CloseQuerySnapshot());
+    ASSERT_TRUE(query().OpenQuerySnapshot(false, true)) << query().last_error();
+    EXPECT_EQ(IdAt(), 1);
+    ASSERT_TRUE(query().MoveQueryRow(10));
+    EXPECT_EQ(IdAt(), 11);
+    EXPECT_FALSE(query().MoveQueryRow(5));
+    EXPECT_FALSE(query().last_error().empty());
+    EXPECT_TRUE(query().CloseQuerySnapshot());  // stopped early
+
+    AddFile(3001, 1, "late", 1);
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables()) << catalogue_.last_error();
+    OtherConnection other(path_);
+    EXPECT_EQ(other.Rows("SELECT count(*) FROM \"File\""), "3001|\n");
+
+    ASSERT_TRUE(query().OpenQuerySnapshot(false, true)) << query().last_error();
+    ASSERT_TRUE(ExecuteSql(catalogue_.connection(), "SELECT 1"));
+    EXPECT_FALSE(query().MoveQueryRow(2000));
+    EXPECT_NE(query().last_error().find("cut off"), std::string::npos) << query().last_error();
+    EXPECT_TRUE(query().CloseQuerySnapshot());
+
+    ASSERT_TRUE(query().OpenQuerySnapshot(false, true)) << query().last_error();
+    int count = 0;
+    for (bool more = query().MoveQueryRow(0); more; more = query().NextQueryRow()) {
+        ++count;
+    }
+    EXPECT_EQ(count, 3001);
+    EXPECT_TRUE(query().last_error().empty()) << query().last_error();
+    EXPECT_TRUE(query().CloseQuerySnapshot());
+}
 
 // The server's connection lost while a snapshot is read: the next batch
 // fails with the server's message, rows already read stay readable, and

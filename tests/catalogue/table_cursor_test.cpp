@@ -322,6 +322,31 @@ TEST_P(TableCursorTest, HostileStoredValuesReadSafely) {
     EXPECT_EQ(number, 45000.0);
 }
 
+// What both engines store: no values at all, the extremes of each type.
+TEST_P(TableCursorTest, OddStorableValuesReadAsStored) {
+    ASSERT_TRUE(
+        ExecuteSql(catalogue_.connection(),
+                   "INSERT INTO \"Folder\"(\"Folder ID\", \"Name\", \"Parent ID\", \"Folders\", \"Size\", "
+                   "\"Modify Date\", \"Attributes\") VALUES (1, NULL, NULL, -2147483648, 1e308, NULL, "
+                   "2147483647)"));
+    OpenTables();
+    ASSERT_TRUE(catalogue_.SeekFolderRow(1));
+    TableCursor& folder = catalogue_.folder_table();
+    std::int32_t integer = 0;
+    double number = 0.0;
+    std::string text;
+    EXPECT_FALSE(folder.GetText("Name", text));
+    EXPECT_TRUE(folder.IsNull("Name"));
+    EXPECT_FALSE(folder.GetInt("Parent ID", integer));
+    EXPECT_TRUE(folder.GetInt("Folders", integer));
+    EXPECT_EQ(integer, -2147483647 - 1);
+    EXPECT_TRUE(folder.GetInt("Attributes", integer));
+    EXPECT_EQ(integer, 2147483647);
+    EXPECT_TRUE(folder.GetDouble("Size", number));
+    EXPECT_EQ(number, 1e308);
+    EXPECT_FALSE(folder.GetDate("Modify Date", number));
+}
+
 TEST_P(TableCursorTest, ClosedCursorRefusesEverything) {
     TableCursor& file = catalogue_.file_table();
     EXPECT_FALSE(file.IsOpen());

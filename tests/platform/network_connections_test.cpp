@@ -4,6 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <filesystem>
+
 #include "platform/mount_table.h"
 #include "support/temp_dir.h"
 
@@ -112,6 +115,101 @@ TEST(MapNetworkDrive, AFailedProgramKeepsItsErrorText) {
     EXPECT_FALSE(failed.ok);
     EXPECT_EQ(failed.error_text, "no such share");
     EXPECT_TRUE(RunProgram("/bin/true", {}).ok);
+}
+
+// gio's side of the talk, played by shell scripts that prompt as gio does:
+// each prompt gets its answer once on the standard input; a prompt asked
+// again, a question, a guest asked for a name or a gio that hangs is ended
+// with a plain reason instead of waiting for ever.
+TEST(MapNetworkDrive, GiosPromptsAreAnsweredOnceAndAStuckGioIsEnded) {
+    TempDir dir;
+    const std::string answers = dir / "answers";
+    const std::string asked_everything =
+        "echo 'Authentication Required'\n"
+        "printf 'User [guest]: '; read -r u\n"
+        "printf 'Domain [WORKGROUP]: '; read -r d\n"
+        "printf 'Password: '; read -r p; echo\n"
+        "printf '%s|%s|%s|%s' \"$*\" \"$u\" \"$d\" \"$p\" >'" +
+        answers + "'\n";
+    const std::string asked_again =
+        "echo 'Enter password for share'\n"
+        "while :; do printf 'Password: '; read -r p || exit 2; done\n";
+    struct Case {
+        std::string script;
+        const char* location;
+        MapCredentials credentials;
+        const char* error;     // empty when the mapping works
+        const char* answered;  // what the script was given and read
+    };
+    const Case cases[] = {
+        {asked_everything,
+         "smb://srv/share",
+         {false, "HOME\\joe", "se cret"},
+         "",
+         "mount smb://srv/share|joe|HOME|se cret"},
+        {asked_everything,
+         "SMB://srv/share",
+         {false, "joe@home.lan", "pw"},
+         "",
+         "mount SMB://srv/share|joe|home.lan|pw"},
+        {asked_everything,
+         "sftp://srv/home",
+         {false, "joe@home", "pw"},
+         "",
+         "mount sftp://srv/home|joe@home||pw"},
+        {asked_again,
+         "smb://srv/share",
+         {false, "joe", "bad"},
+         "The name or password was not accepted.",
+         nullptr},
+        {asked_again,
+         "smb://srv/share",
+         {false, "", ""},
+         "This location asks for a name and password.",
+         nullptr},
+        {"echo 'Can not verify the identity of srv'; echo '[1] Log In Anyway'; printf 'Choice: '; read -r c "
+         "|| exit 2\n",
+         "sftp://srv/home",
+         {false, "joe", "pw"},
+         "gio asked \"Choice\", which Korvane cannot answer.",
+         nullptr},
+        {"printf 'User [guest]: '; read -r u || exit 2\n",
+         "smb://srv/share",
+         {true, "", ""},
+         "This location does not let guests in; give a name and password.",
+         nullptr},
+        {"printf 'Password: '; read -r p; exec sleep 30\n",
+         "smb://srv/share",
+         {false, "joe", "pw"},
+         "did not finish in time",
+         nullptr},
+        {"echo 'gio: smb://srv/share: Connection refused' >&2; exit 2\n",
+         "smb://srv/share",
+         {false, "", ""},
+         "gio: smb://srv/share: Connection refused",
+         nullptr},
+    };
+    NetworkPrograms programs;
+    programs.gio = dir / "gio";
+    programs.map_timeout_ms = 1500;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        std::filesystem::remove(answers);
+        ASSERT_TRUE(WriteFileBytes(programs.gio, "#!/bin/sh\n" + c.script));
+        ::chmod(programs.gio.c_str(), 0755);
+        const auto started = std::chrono::steady_clock::now();
+        const ProgramOutcome outcome = MapNetworkDrive(programs, c.location, "", c.credentials);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+        EXPECT_EQ(outcome.ok, std::string(c.error).empty()) << outcome.error_text;
+        EXPECT_NE(outcome.error_text.find(c.error), std::string::npos) << outcome.error_text;
+        if (c.answered != nullptr) {
+            EXPECT_EQ(ReadFileBytes(answers), c.answered);
+        }
+        if (!c.credentials.password.empty()) {
+            EXPECT_EQ(outcome.error_text.find(c.credentials.password), std::string::npos);
+            EXPECT_EQ(outcome.program_text.find(c.credentials.password), std::string::npos);
+        }
+    }
 }
 
 // A private fstab entry connected and disconnected with the real mount and

@@ -508,6 +508,53 @@ TEST_F(CrossEngineSql, LikePatternsOddNamesAndTypeRules) {
     }
 }
 
+// Statements typed in the query window that lean on SQLite's own rules:
+// Like on a number tests the number's text, whole numbers do not overflow at
+// 32 bits, and names match aliases and columns whatever their case.
+TEST_F(CrossEngineSql, NumbersAndNamesAsSqliteTakesThem) {
+    const std::pair<std::string, std::size_t> likes[] = {
+        {"File.Size Like \"2000*\"", 4},                  // 2000000.0 and 2000001.0
+        {"((File.[Size])Like\"*.0\")", 28},               // whole doubles end in .0
+        {"File.Compressed Like \"*.5\"", 12},             // halves of the odd sizes
+        {"File.Compressed Not Like \"*[!0-9.]*\"", 28},   // no exponent, no sign
+        {"File.[Modify Date] Like \"*.4166666667\"", 3},  // 10:00 in 15 digits
+        {"File.[Modify Date] Like \"36*.0\"", 18},        // midnights
+        {"File.[File ID] Like \"1?\"", 10},               // integers as written
+        {"File.Attributes Like \"3[24]\" And File.[File ID] Like \"2*\"", 7},
+        {"(File.[Parent ID]) Not Like \"[2-4]\"", 13},
+    };
+    for (const auto& [condition, count] : likes) {
+        EXPECT_EQ(ExpectSameAnswer("SELECT File.[File ID], File.Name FROM File WHERE " + condition +
+                                       " ORDER BY [File ID];",
+                                   "File ID"),
+                  count)
+            << condition;
+    }
+    const std::pair<std::string, std::string> statements[] = {
+        // Past 32 bits.
+        {"SELECT File.[File ID], File.[File ID]*File.Attributes*100000000 AS Big, "
+         "(File.[Parent ID]+2147483647) AS Edge, -((File.[File ID]))*-2147483647 AS Negative "
+         "FROM File ORDER BY [File ID];",
+         "File ID"},
+        {"SELECT Sum(File.[File ID]*100000000) AS Total, Sum(File.Attributes) AS Small FROM File;", ""},
+        {"SELECT Volume.[Serial Number]*4 AS S FROM Volume;", ""},
+        // Aliases and columns in other cases.
+        {"SELECT [size] AS SIZE, file.name AS name FROM File WHERE file.[parent id]=2 ORDER BY size DESC, "
+         "NAME;",
+         "SIZE"},
+        {"SELECT File.Name AS NAME FROM File WHERE name Like \"a*\" ORDER BY name;", "NAME"},
+        {"SELECT File.Owner AS owner, Count(*) AS N, Sum(File.Size) AS SIZE FROM File GROUP BY OWNER "
+         "ORDER BY Sum(size) DESC, owner;",
+         "SIZE"},
+        {"SELECT Folder.Name AS NAME, Folder.Size AS size FROM Folder UNION ALL SELECT File.Name AS NAME, "
+         "File.Size AS size FROM File ORDER BY SIZE DESC, name;",
+         "size"},
+    };
+    for (const auto& [jet, order] : statements) {
+        EXPECT_GT(ExpectSameAnswer(jet, order), 0u);
+    }
+}
+
 TEST(CrossEngineTranslation, RefusesWhatTheSqliteTranslationRefusesAndMalformedPatterns) {
     const char* const refused[] = {
         "SELECT File.Name & \"x\" FROM File;",

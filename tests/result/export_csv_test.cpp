@@ -152,6 +152,49 @@ TEST_P(ExportCsvTest, NothingToExportOrNowhereToWrite) {
     EXPECT_EQ(ui_.messages[0].text, "Could not write to " + nowhere + ".");
 }
 
+// The server's rows stream to an export; a statement run on the catalogue's
+// connection in its middle cuts them off, and the export says it failed
+// rather than leaving a short file that looks whole.
+class ServerExportCsv : public ExportCsvTest {
+  protected:
+    testing::CatalogueEngine engine() const override { return testing::CatalogueEngine::Postgres; }
+};
+
+class StatementOnPoll : public ProgressWindow {
+  public:
+    explicit StatementOnPoll(Catalogue& catalogue) : catalogue_(catalogue) {}
+    bool Show() override { return true; }
+    void SetShowCancel(bool) override {}
+    void SetTitle(std::string_view) override {}
+    void SetFirstLine(std::string_view) override {}
+    void SetSecondLine(std::string_view) override {}
+    void SetRange(int, int) override {}
+    int SetPosition(int) override { return 0; }
+    bool PollCancel() override {
+        ExecuteSql(catalogue_.connection(), "SELECT 1");
+        return false;
+    }
+    void Close() override {}
+
+  private:
+    Catalogue& catalogue_;
+};
+
+TEST_F(ServerExportCsv, RowsCutOffFailTheExport) {
+    for (int i = 0; i < 300; ++i)
+        AddFileLater(100 + i);
+    RunFor(4);
+    StatementOnPoll window(catalogue_);
+    const std::string path = dir_ / "cut.csv";
+    EXPECT_FALSE(ExportCsv(result_, path, catalogue_, tree_, &window));
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_NE(ui_.messages[0].text.find("cut off"), std::string::npos) << ui_.messages[0].text;
+    // The catalogue still answers.
+    ui_.messages.clear();
+    EXPECT_TRUE(ExportCsv(result_, path, catalogue_, tree_, nullptr));
+    EXPECT_EQ(ParseCsv(ReadFileBytes(path)).size(), 301u);
+}
+
 }  // namespace
 INSTANTIATE_ON_BOTH_ENGINES(ExportCsvTest);
 

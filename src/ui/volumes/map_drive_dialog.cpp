@@ -22,16 +22,32 @@ MapDriveDialog::MapDriveDialog(QWidget* parent) : QDialog(parent) {
     location_label->setBuddy(location_);
     auto* mount_label = new QLabel(QStringLiteral("&Mount on folder:"), this);
     mount_label->setBuddy(mount_point_);
+    // Named without the labels' colons, as a screen reader says them.
+    location_->setAccessibleName(QStringLiteral("Location"));
+    mount_point_->setAccessibleName(QStringLiteral("Mount on folder"));
     form->addRow(location_label, location_);
     form->addRow(mount_label, mount_point_);
     guest_ = new QCheckBox(QStringLiteral("Connect as &guest"), this);
     form->addRow(guest_);
+    user_ = new QLineEdit(this);
+    user_->setPlaceholderText(QStringLiteral("name, DOMAIN\\name or name@domain"));
+    password_ = new QLineEdit(this);
+    password_->setEchoMode(QLineEdit::Password);
+    user_label_ = new QLabel(QStringLiteral("&User name:"), this);
+    user_label_->setBuddy(user_);
+    password_label_ = new QLabel(QStringLiteral("&Password:"), this);
+    password_label_->setBuddy(password_);
+    user_->setAccessibleName(QStringLiteral("User name"));
+    password_->setAccessibleName(QStringLiteral("Password"));
+    form->addRow(user_label_, user_);
+    form->addRow(password_label_, password_);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &MapDriveDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &MapDriveDialog::reject);
     form->addRow(buttons);
-    connect(location_, &QLineEdit::textChanged, this, &MapDriveDialog::UpdateMountPoint);
-    UpdateMountPoint();
+    connect(location_, &QLineEdit::textChanged, this, &MapDriveDialog::UpdateFields);
+    connect(guest_, &QCheckBox::toggled, this, &MapDriveDialog::UpdateFields);
+    UpdateFields();
     setMinimumWidth(480);
 }
 
@@ -47,12 +63,27 @@ bool MapDriveDialog::AsGuest() const {
     return guest_->isEnabled() && guest_->isChecked();
 }
 
+MapCredentials MapDriveDialog::Credentials() const {
+    MapCredentials credentials;
+    credentials.as_guest = AsGuest();
+    if (user_->isEnabled()) {
+        credentials.user = user_->text().trimmed().toStdString();
+        credentials.password = password_->text().toStdString();
+    }
+    return credentials;
+}
+
 // Addresses are mounted where gio puts them; only share names need a
-// folder, and only gio can mount as a guest.
-void MapDriveDialog::UpdateMountPoint() {
+// folder, and only gio can mount as a guest or answer for a name and
+// password.
+void MapDriveDialog::UpdateFields() {
     const bool address = KindOfMapLocation(Location()) == MapLocationKind::Address;
     mount_point_->setEnabled(!address);
     guest_->setEnabled(address);
+    user_->setEnabled(address && !guest_->isChecked());
+    password_->setEnabled(user_->isEnabled());
+    user_label_->setEnabled(user_->isEnabled());
+    password_label_->setEnabled(user_->isEnabled());
 }
 
 void MapDriveDialog::accept() {

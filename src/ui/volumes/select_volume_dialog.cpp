@@ -1,6 +1,7 @@
 #include "ui/volumes/select_volume_dialog.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/event_log.h"
 #include "app/text_helpers.h"
@@ -271,7 +273,10 @@ VolumeItem SelectVolumeDialog::Redescribe(const VolumeItem& item) {
 void SelectVolumeDialog::LogFailure(const std::string& what, const ProgramOutcome& outcome) {
     if (outcome.ok || services_.event_log_path.empty())
         return;
-    WriteEvent(services_.event_log_path, "Select Volume", "Error", what + ": " + outcome.error_text);
+    std::string text = what + ": " + outcome.error_text;
+    if (!outcome.program_text.empty())
+        text += " (" + outcome.program_text + ")";
+    WriteEvent(services_.event_log_path, "Select Volume", "Error", text);
 }
 
 void SelectVolumeDialog::ConnectDrives() {
@@ -297,6 +302,7 @@ void SelectVolumeDialog::DisconnectDrives() {
     ProbeHolder holder(services_.probe);
     VolumeListingSource source{holder.probe(), services_.programs, services_.netware};
     const ListingSnapshot snapshot = TakeListingSnapshot(source);
+    bool forgotten = false;
     for (int row : SelectedRows()) {
         const VolumeItem item = items_[static_cast<std::size_t>(row)];
         if (!item.IsNetwork() || !item.IsConnected())
@@ -307,10 +313,21 @@ void SelectVolumeDialog::DisconnectDrives() {
         const NetworkConnection* mounted = FindConnected(snapshot.connections, parts.root);
         const std::string root = mounted != nullptr ? mounted->mount_point : parts.root;
         const MountEntry* mount = FindMount(snapshot.mounts, root);
-        LogFailure("Disconnect " + root,
-                   DisconnectNetworkDrive(services_.programs, root, mount != nullptr ? mount->fs_type : ""));
-        SetRow(row, Redescribe(item));
+        const ProgramOutcome outcome =
+            DisconnectNetworkDrive(services_.programs, root, mount != nullptr ? mount->fs_type : "");
+        LogFailure("Disconnect " + root, outcome);
+        // A mount no fstab entry remembers (GIO's, or one made by hand)
+        // leaves no drive behind: the list is made anew without it.
+        const bool remembered =
+            std::any_of(snapshot.connections.remembered.begin(), snapshot.connections.remembered.end(),
+                        [&](const NetworkConnection& entry) { return entry.mount_point == root; });
+        if (outcome.ok && !remembered)
+            forgotten = true;
+        else
+            SetRow(row, Redescribe(item));
     }
+    if (forgotten)
+        ShowView(view_);
 }
 
 void SelectVolumeDialog::MapNetworkDrive() {
@@ -319,8 +336,10 @@ void SelectVolumeDialog::MapNetworkDrive() {
     MapDriveDialog dialog(this);
     if (dialog.exec() != QDialog::Accepted)
         return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const ProgramOutcome outcome = korvane::MapNetworkDrive(services_.programs, dialog.Location(),
-                                                            dialog.MountPoint(), dialog.AsGuest());
+                                                            dialog.MountPoint(), dialog.Credentials());
+    QApplication::restoreOverrideCursor();
     if (!outcome.ok) {
         LogFailure("Map " + dialog.Location(), outcome);
         services_.ui->ShowMessage(outcome.error_text, MessageIcon::Exclamation, MessageButtons::Ok);
