@@ -288,9 +288,8 @@ bool Catalogue::BeginServerWork(bool consistent) {
         // and find the new tables empty through that older snapshot. Waiting
         // for the tables first takes the snapshot once the swap has committed.
         static constexpr const char* kConsistent =
-            "BEGIN ISOLATION LEVEL REPEATABLE READ; LOCK TABLE \"Computer\", \"Volume\", \"Folder\", "
-            "\"File\" "
-            "IN ACCESS SHARE MODE";
+            "BEGIN ISOLATION LEVEL REPEATABLE READ; "
+            "LOCK TABLE \"Computer\", \"Volume\", \"Folder\", \"File\" IN ACCESS SHARE MODE";
         std::string error;
         if (!pg_->Execute(consistent ? kConsistent : "BEGIN", &error)) {
             pg_->Execute("ROLLBACK");
