@@ -15,7 +15,7 @@
 # six runs each, interleaved with the build that emptied the tables and
 # refilled them with text COPY: build_pg_over_sqlite 1.05 to 1.22, median
 # 1.19 (that build: 1.71 to 2.05, median 1.83); the worked-example query
-# after the build 1.16 to 1.43, median 1.31 (1.46 to 1.68, median 1.60),
+# after the build 1.16 to 1.43, median 1.30 (1.46 to 1.68, median 1.60),
 # since the new tables hold no dead rows.
 set -eu
 if [ $# -lt 2 ]; then
