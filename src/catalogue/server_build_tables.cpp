@@ -36,6 +36,36 @@ std::string BuildTableNames() {
     return names;
 }
 
+// The catalogue's own index, key and column names of the build tables, as
+// SQL lists of literals.
+std::string IndexNames() {
+    std::string names;
+    for (const TableDef* table : BuildTables()) {
+        for (const IndexDef& index : table->indexes) {
+            names += (names.empty() ? "" : ", ") + PgTextLiteral(index.name);
+        }
+    }
+    return names.empty() ? "''" : names;
+}
+
+std::string KeyNames() {
+    std::string names;
+    for (const TableDef* table : BuildTables()) {
+        names += (names.empty() ? "" : ", ") + PgTextLiteral(table->key_column);
+    }
+    return names;
+}
+
+std::string ColumnNames() {
+    std::string names;
+    for (const TableDef* table : BuildTables()) {
+        for (const ColumnDef& column : table->columns) {
+            names += (names.empty() ? "" : ", ") + PgTextLiteral(column.name);
+        }
+    }
+    return names;
+}
+
 std::string ColumnList(const TableDef& table) {
     std::string columns;
     for (const ColumnDef& column : table.columns) {
@@ -109,11 +139,26 @@ bool TrySwap(PgConnection& pg, const std::string& lock, const std::string& swap,
 bool ShadowCatalogueTables(PgConnection& pg, ServerBuildTables& build) {
     build = ServerBuildTables{};
     std::string error;
+    // Only the catalogue's own keys and indexes are made on the new tables,
+    // so tables that an administrator gave more (an index, a trigger, a
+    // constraint, a policy, a column) are refilled in place instead.
     PgResult home = pg.Run(
         "SELECT current_schema(), (SELECT count(*) FROM pg_class c JOIN pg_namespace n ON n.oid = "
         "c.relnamespace WHERE n.nspname = current_schema() AND c.relkind = 'r' AND pg_has_role(c.relowner, "
         "'USAGE') AND c.relname IN (" +
-            BuildTableNames() + "))",
+            BuildTableNames() +
+            ") AND NOT c.relrowsecurity "
+            "AND NOT EXISTS (SELECT 1 FROM pg_index i JOIN pg_class x ON x.oid = i.indexrelid WHERE "
+            "i.indrelid "
+            "= c.oid AND x.relname NOT IN (c.relname || '_pkey', " +
+            IndexNames() +
+            ")) "
+            "AND NOT EXISTS (SELECT 1 FROM pg_trigger t WHERE t.tgrelid = c.oid AND NOT t.tgisinternal) "
+            "AND NOT EXISTS (SELECT 1 FROM pg_constraint k WHERE k.conrelid = c.oid AND k.contype <> 'p') "
+            "AND NOT EXISTS (SELECT 1 FROM pg_policy p WHERE p.polrelid = c.oid) "
+            "AND NOT EXISTS (SELECT 1 FROM pg_attribute a WHERE a.attrelid = c.oid AND a.attnum > 0 AND NOT "
+            "a.attisdropped AND (a.atthasdef OR a.attnotnull AND a.attname NOT IN (" +
+            KeyNames() + ") OR a.attname NOT IN (" + ColumnNames() + "))))",
         {}, error);
     if (!home || PQntuples(home.get()) != 1 || PQgetisnull(home.get(), 0, 0) ||
         std::string_view(PQgetvalue(home.get(), 0, 1)) != std::to_string(BuildTables().size())) {

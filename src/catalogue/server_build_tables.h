@@ -30,8 +30,11 @@ struct ServerBuildTables {
 
 // In the build's transaction: makes the new, empty tables and puts them
 // first in the search path. False, with nothing changed, when they cannot be
-// used: the previous tables are not all plain tables that this role owns, or
-// it may not create a schema. The build then empties the tables in place.
+// used: the previous tables are not all plain tables that this role owns,
+// they hold more than the catalogue's own keys and indexes (an
+// administrator's index, trigger, constraint, policy or column, which new
+// tables would not have), or the role may not create a schema. The build
+// then empties the tables in place.
 bool ShadowCatalogueTables(PgConnection& pg, ServerBuildTables& build);
 
 // Builds the new tables' keys and indexes, gathers their planner figures and

@@ -433,7 +433,8 @@ TEST_F(ServerTableSwap, AKillWhileTheSwapWaitsLeavesThePreviousCatalogue) {
 
 // What an administrator gave the tables stays: their owner and privileges
 // go to the new tables; a view of theirs over File, which the previous
-// table cannot be dropped from under, gets the new rows copied in.
+// table cannot be dropped from under, gets the new rows copied in; an index
+// of theirs keeps the tables in place.
 TEST_F(ServerTableSwap, AnAdministratorsOwnerPrivilegesAndViewsStay) {
     OtherConnection admin(db_path_);
     for (const char* role : {"korvane_test_owner", "korvane_test_reader"}) {
@@ -456,6 +457,16 @@ TEST_F(ServerTableSwap, AnAdministratorsOwnerPrivilegesAndViewsStay) {
     EXPECT_EQ(FileTable(), table_with_view);
     EXPECT_EQ(Contents(db_path_), previous_);
     EXPECT_EQ(admin.Rows("SELECT * FROM \"Big Files\""), "b.txt|\na.txt|\n");
+
+    // An index of theirs, which new tables would not have: the tables are
+    // refilled in place.
+    ASSERT_TRUE(admin.Exec("DROP VIEW \"Big Files\"; CREATE INDEX \"Files by Name\" ON \"File\" (\"Name\")"));
+    const std::string with_index = Definition(db_path_);
+    const std::string table_with_index = FileTable();
+    ASSERT_TRUE(Build(big_)) << context_.report.failure;
+    EXPECT_EQ(FileTable(), table_with_index);
+    EXPECT_EQ(Definition(db_path_), with_index);
+    EXPECT_EQ(Read().files.size(), 600u);
 }
 
 // A role that may change the rows but does not own the tables cannot put
