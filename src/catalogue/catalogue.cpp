@@ -113,6 +113,21 @@ DbHandle Catalogue::connection() const {
         return DbHandle(db_.get());
     }
     NoteConnectionLoss();
+    // Without a window to offer it, a connection lost while nothing was under
+    // way is made again before a statement meets it: nothing was pending, so
+    // nothing is lost, and an unattended run's next line still works. One try
+    // per loss, so a server that is down does not cost a connect each time.
+    if (!ConnectionLost()) {
+        reconnect_tried_ = false;
+    } else if (!offers_reconnect_ && !reconnect_tried_ && !WorkUnderWay()) {
+        reconnect_tried_ = true;
+        std::string error;
+        if (pg_->Reconnect(error)) {
+            loss_message_.clear();
+            loss_told_ = false;
+            reconnect_tried_ = false;
+        }
+    }
     return DbHandle(pg_.get());
 }
 

@@ -205,6 +205,7 @@ class Catalogue {
     // TakeConnectionLoss has told of it since work last met it.
     mutable std::string loss_message_;
     mutable bool loss_told_ = false;
+    mutable bool reconnect_tried_ = false;  // since the connection was last seen lost
 };
 
 // Removes what a killed build left beside the catalogue at path, unless a

@@ -172,13 +172,16 @@ bool RunQuery(QueryProfile* profile, ResultData& result, Catalogue& catalogue, F
     result.earliest_date = 0.0;
     result.latest_date = 0.0;
     const bool walked = ScanRows(query, result, window);
+    // Rows that stopped coming before their end (a lost connection, a read
+    // error) would leave figures that look whole; the stored query keeps why.
+    const bool cut_off = walked && !query.last_error().empty();
     query.CloseStoredQuery();
     if (window) {
-        if (walked)
+        if (walked && !cut_off)
             window->SetFirstLine(FoundText(result.row_count));
         window->Close();
     }
-    return true;
+    return !cut_off;
 }
 
 bool RerunResult(ResultDocument& document, Catalogue& catalogue, FolderTree& folders, ResultViews& views,

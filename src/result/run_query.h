@@ -15,7 +15,9 @@ namespace korvane {
 // Runs the profile for result's current folder. Fails, with nothing but the
 // built statement changed, when there is no profile, when the statement
 // cannot be built or stored (so a stale statement never answers), or when
-// the stored query cannot be opened. A cancel in the progress window ends
+// the stored query cannot be opened, or when the rows stop coming before
+// their end (the stored query's last_error says why; the figures are then
+// partial). A cancel in the progress window ends
 // the pass over the rows with the figures so far, and the run still
 // succeeds. The progress window, when given, is shown and closed again.
 bool RunQuery(QueryProfile* profile, ResultData& result, Catalogue& catalogue, FolderTree& folders,

@@ -45,6 +45,7 @@ class ServerConnectionTest : public CatalogueTest {
 };
 
 TEST_F(ServerConnectionTest, ALostConnectionIsToldOnceForEachMeetingAndReconnectGoesOn) {
+    catalogue_.set_offers_reconnect(true);  // a window offers to reconnect
     OpenTables();
     AddFolder(1, 0, 0, "root");
     ASSERT_TRUE(catalogue_.CloseCatalogueTables());
@@ -71,6 +72,18 @@ TEST_F(ServerConnectionTest, ALostConnectionIsToldOnceForEachMeetingAndReconnect
     ASSERT_TRUE(catalogue_.Reconnect(error)) << error;
     EXPECT_FALSE(catalogue_.ConnectionLost());
     EXPECT_FALSE(catalogue_.TakeConnectionLoss(message));
+    ExpectFolderThere();
+}
+
+TEST_F(ServerConnectionTest, WithoutAWindowTheNextStatementConnectsAgain) {
+    OpenTables();
+    AddFolder(1, 0, 0, "root");
+    ASSERT_TRUE(catalogue_.CloseCatalogueTables());
+    Terminate(catalogue_.ServerProcessId());
+    TouchServer();  // the statement that meets the loss fails
+    EXPECT_TRUE(catalogue_.ConnectionLost());
+    TouchServer();  // the next one connects first
+    EXPECT_FALSE(catalogue_.ConnectionLost());
     ExpectFolderThere();
 }
 
