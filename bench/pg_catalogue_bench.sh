@@ -16,7 +16,10 @@
 # refilled them with text COPY: build_pg_over_sqlite 1.05 to 1.22, median
 # 1.19 (that build: 1.71 to 2.05, median 1.83); the worked-example query
 # after the build 1.16 to 1.43, median 1.30 (1.46 to 1.68, median 1.60),
-# since the new tables hold no dead rows.
+# since the new tables hold no dead rows. With the machine quieter (load
+# about 1.4, the file's build 2.7 s) three more runs each: 1.32, 1.36, 1.35
+# (2.06 to 2.09); of the server's 3.6 s about 0.85 s is the keys, indexes and
+# planner figures made after the rows are in.
 set -eu
 if [ $# -lt 2 ]; then
     echo "usage: $0 BUILD_DIR WORK" >&2
