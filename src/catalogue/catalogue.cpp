@@ -171,13 +171,7 @@ bool Catalogue::Reconnect(std::string& error) {
         error = "The catalogue is being built; it connects again once the build ends.";
         return Fail(error);
     }
-    stored_query_->Release();
-    computer_.Close();
-    volume_.Close();
-    file_.Close();
-    folder_.Close();
-    tables_open_ = false;
-    user_volumes_.Close();
+    CloseCursors();
     server_work_ = 0;
     if (!pg_->Reconnect(error)) {
         loss_message_ = error;

@@ -172,6 +172,8 @@ class Catalogue {
     // Closes the stored query, the cursors and the connection without
     // committing; the rebuild file and its lock go.
     void DiscardRebuild();
+    // Lets go of the stored query's snapshot and every open table.
+    void CloseCursors();
     void ReleaseConnection();
     bool OpenServerCatalogue(const std::string& uri);
     bool BeginServerRebuild();

@@ -232,20 +232,14 @@ bool Catalogue::BeginServerRebuild() {
 }
 
 bool Catalogue::EndServerRebuild(bool commit) {
-    stored_query_->Release();
-    computer_.Close();
-    volume_.Close();
-    file_.Close();
-    folder_.Close();
-    tables_open_ = false;
-    user_volumes_.Close();
+    CloseCursors();
     server_build_ = false;
     server_tables_ = ServerBuildTables{};
     server_work_ = server_work_ > 0 ? 1 : 0;
     return EndServerWork(commit);
 }
 
-void Catalogue::ReleaseConnection() {
+void Catalogue::CloseCursors() {
     stored_query_->Release();
     computer_.Close();
     volume_.Close();
@@ -253,6 +247,10 @@ void Catalogue::ReleaseConnection() {
     folder_.Close();
     tables_open_ = false;
     user_volumes_.Close();
+}
+
+void Catalogue::ReleaseConnection() {
+    CloseCursors();
     db_.reset();
 }
 

@@ -9,6 +9,7 @@
 #include "query/query_catalogue.h"
 #include "result/csv_reader.h"
 #include "result/run_query.h"
+#include "support/scripted_progress.h"
 
 namespace korvane {
 namespace {
@@ -160,31 +161,15 @@ class ServerExportCsv : public ExportCsvTest {
     testing::CatalogueEngine engine() const override { return testing::CatalogueEngine::Postgres; }
 };
 
-class StatementOnPoll : public ProgressWindow {
-  public:
-    explicit StatementOnPoll(Catalogue& catalogue) : catalogue_(catalogue) {}
-    bool Show() override { return true; }
-    void SetShowCancel(bool) override {}
-    void SetTitle(std::string_view) override {}
-    void SetFirstLine(std::string_view) override {}
-    void SetSecondLine(std::string_view) override {}
-    void SetRange(int, int) override {}
-    int SetPosition(int) override { return 0; }
-    bool PollCancel() override {
-        ExecuteSql(catalogue_.connection(), "SELECT 1");
-        return false;
-    }
-    void Close() override {}
-
-  private:
-    Catalogue& catalogue_;
-};
-
 TEST_F(ServerExportCsv, RowsCutOffFailTheExport) {
     for (int i = 0; i < 300; ++i)
         AddFileLater(100 + i);
     RunFor(4);
-    StatementOnPoll window(catalogue_);
+    testing::ScriptedProgress window;
+    window.on_poll = [&](int) {
+        ExecuteSql(catalogue_.connection(), "SELECT 1");  // cuts the answer's stream off
+        return false;
+    };
     const std::string path = dir_ / "cut.csv";
     EXPECT_FALSE(ExportCsv(result_, path, catalogue_, tree_, &window));
     ASSERT_EQ(ui_.messages.size(), 1u);

@@ -21,6 +21,7 @@
 #include "platform/computer_name.h"
 #include "platform/volume_probe.h"
 #include "scan_fixture.h"
+#include "support/scripted_progress.h"
 
 namespace korvane::testing {
 namespace {
@@ -43,22 +44,6 @@ std::uint64_t Allocated(const std::string& path) {
     EXPECT_EQ(lstat(path.c_str(), &st), 0) << path;
     return static_cast<std::uint64_t>(st.st_blocks) * 512;
 }
-
-// A progress window whose cancel poll runs a test's action.
-class ScriptedProgress : public ProgressWindow {
-  public:
-    std::function<bool(int poll)> on_poll;
-    int polls = 0;
-    bool Show() override { return true; }
-    void SetShowCancel(bool) override {}
-    void SetTitle(std::string_view) override {}
-    void SetFirstLine(std::string_view) override {}
-    void SetSecondLine(std::string_view) override {}
-    void SetRange(int, int) override {}
-    int SetPosition(int) override { return 0; }
-    bool PollCancel() override { return on_poll && on_poll(++polls); }
-    void Close() override {}
-};
 
 TEST_F(ScanTest, ATreeIsRecordedWithExactTotalsOwnersAndTypes) {
     const std::string root = Tree("vol");
