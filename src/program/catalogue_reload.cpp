@@ -2,20 +2,18 @@
 
 #include <algorithm>
 
+#include "program/start_program.h"
+
 namespace korvane {
 
 bool ReloadCatalogueState(ProgramState& state) {
-    if (!state.catalogue.OpenCatalogueTables()) {
+    const IdCounters in_memory = state.counters;
+    if (!LoadCatalogueState(state)) {
         return false;
     }
-    IdCounters stored = state.counters;
-    if (state.catalogue.ReadIdCounters(stored)) {
-        state.counters.next_volume = std::max(state.counters.next_volume, stored.next_volume);
-        state.counters.next_folder = std::max(state.counters.next_folder, stored.next_folder);
-        state.counters.next_file = std::max(state.counters.next_file, stored.next_file);
-    }
-    state.tree.LoadFolderTree(state.catalogue);
-    state.catalogue.CloseCatalogueTables();
+    state.counters.next_volume = std::max(state.counters.next_volume, in_memory.next_volume);
+    state.counters.next_folder = std::max(state.counters.next_folder, in_memory.next_folder);
+    state.counters.next_file = std::max(state.counters.next_file, in_memory.next_file);
     return true;
 }
 

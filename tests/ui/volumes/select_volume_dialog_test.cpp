@@ -284,18 +284,10 @@ TEST_F(SelectVolumeDialogTest, ConnectBuildAndDisconnectARealRemoteShare) {
     Select(list, {row});
     QTest::mouseClick(Button(dialog, QDialogButtonBox::Ok), Qt::LeftButton);
     ASSERT_TRUE(dialog.Built());
-    ASSERT_TRUE(catalogue.OpenCatalogueTables());
-    TableCursor& volumes = catalogue.volume_table();
-    ASSERT_TRUE(volumes.MoveFirst());
-    std::string media, owner;
-    std::int32_t files = 0;
-    volumes.GetText("Type", media);
-    volumes.GetText("Owner", owner);
-    volumes.GetInt("Files", files);
-    catalogue.CloseCatalogueTables();
-    EXPECT_EQ(media, "Remote Media");
-    EXPECT_EQ(owner, "127.0.0.1");
-    EXPECT_EQ(files, 12);
+    const VolumeRowFacts volume = FirstVolumeRow();
+    EXPECT_EQ(volume.media, "Remote Media");
+    EXPECT_EQ(volume.owner, "127.0.0.1");
+    EXPECT_EQ(volume.files, 12);
 
     SelectVolumeDialog again(services, SelectVolumeMode::Pick);
     row = RowOf(again.List(), location);

@@ -62,6 +62,22 @@ class VolumeDialogTest : public ::testing::Test {
         CloseUserVolumes(catalogue);
         return count;
     }
+    // What the first catalogued volume's row says of the volume.
+    struct VolumeRowFacts {
+        std::string media, owner;
+        std::int32_t files = 0;
+    };
+    VolumeRowFacts FirstVolumeRow() {
+        VolumeRowFacts facts;
+        EXPECT_TRUE(catalogue.OpenCatalogueTables());
+        TableCursor& volumes = catalogue.volume_table();
+        EXPECT_TRUE(volumes.MoveFirst());
+        volumes.GetText("Type", facts.media);
+        volumes.GetText("Owner", facts.owner);
+        volumes.GetInt("Files", facts.files);
+        catalogue.CloseCatalogueTables();
+        return facts;
+    }
     // The list row whose Location column shows the text; -1 when none.
     static int RowOf(QTreeWidget* list, const QString& location) {
         for (int row = 0; row < list->topLevelItemCount(); ++row)
